@@ -1,0 +1,12 @@
+#include "platform/pane_child.h"
+
+#include "platform/classes.h"
+
+namespace fw {
+
+Ref<Object> PaneChildWindow(Object& control) {
+  if (!control.Class().Answers("PaneChild")) return nullptr;
+  return FromValue<Ref<Object>>(Invoke(control, "Window"));
+}
+
+}  // namespace fw

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/app.h"
+#include "platform/application.h"
+#include "app/menu.h"
+#include "app/startup.h"
+#include "platform/dialogs.h"
+#include "platform/runtime.h"
+#include "window/window1.h"
+
+namespace {
+
+struct ProgramRun {
+  std::vector<std::string> steps;
+  std::vector<std::string> messages;
+  int status = -1;
+};
+
+// Runs the whole program; `atLoop` runs once the event loop is running. The run quits itself
+// after `quitAfterMs` at the latest.
+ProgramRun RunProgram(std::function<void()> atLoop = {}, int quitAfterMs = 50,
+               std::string_view throwAt = {}) {
+  ProgramRun run;
+  fw::SetDialogResponder([&](const fw::DialogRequest& r) -> std::optional<std::string> {
+    run.messages.push_back(r.text);
+    return std::nullopt;
+  });
+  fw::SetTraceSink([&, atLoop, quitAfterMs, throwAt](std::string_view step) {
+    run.steps.emplace_back(step);
+    if (!throwAt.empty() && step == throwAt) throw fw::IOException("injected at " + std::string(step));
+    if (step == "event loop") {
+      QTimer::singleShot(0, [atLoop] {
+        if (atLoop) atLoop();
+      });
+      QTimer::singleShot(quitAfterMs, [] { fw::Quit(); });
+    }
+  });
+  char name[] = "frametide";
+  char* argv[] = {name, nullptr};
+  run.status = frametide::Run(1, argv);
+  fw::SetTraceSink({});
+  return run;
+}
+
+std::ptrdiff_t IndexOf(const std::vector<std::string>& steps, std::string_view step) {
+  auto it = std::find(steps.begin(), steps.end(), step);
+  return it == steps.end() ? -1 : it - steps.begin();
+}
+
+// `expected` appear in this order (other steps may stand between them).
+void ExpectInOrder(const std::vector<std::string>& steps, const std::vector<std::string>& expected) {
+  std::ptrdiff_t last = -1;
+  for (const auto& step : expected) {
+    const auto at = IndexOf(steps, step);
+    ASSERT_GE(at, 0) << "missing step " << step;
+    EXPECT_GT(at, last) << "out of order: " << step;
+    last = at;
+  }
+}
+
+TEST(StartUp, RunsItsStepsInOrderAndShutsDownCleanly) {
+  const ProgramRun run = RunProgram();
+  EXPECT_EQ(run.status, 0);
+  ExpectInOrder(run.steps, {"runtime init", "initialize", "framework classes", "register Window",
+                            "register Window1.Window1", "register Window1.Socket1",
+                            "register Window1.Timer1", "register Menu.Menu", "register App",
+                            "main", "framework initialisation", "startup", "external classes",
+                            "plug-in entry points", "file types", "new application object",
+                            "register application object", "menu handlers", "default view",
+                            "event loop", "event loop ended", "finalize",
+                            "release _mImplicitWindowList", "release mDirtyWindows",
+                            "release Windows", "Window1 exit", "release mArrayMap",
+                            "release sClassFQNToRefMap", "release sClassRefMap",
+                            "release Menu._implicitInstance", "runtime exit"});
+  // Framework classes come before the program's own.
+  EXPECT_LT(IndexOf(run.steps, "register HTTPSocket"), IndexOf(run.steps, "register Window1.Window1"));
+  EXPECT_TRUE(run.messages.empty());
+}
+
+TEST(StartUp, OneMenuBarForApplicationAndWindow) {
+  fw::Ref<fw::MenuBar> appBar, windowBar;
+  bool windowOpen = false;
+  const ProgramRun run = RunProgram([&] {
+    appBar = fw::RegisteredApp()->MenuBar();
+    auto window = fw::GetImplicitWindow("Window1.Window1");
+    windowBar = window->MenuBar();
+    // Start-up keeps no reference of its own: the window lists and its controls hold it.
+    windowOpen = window->PlatformWindow()->isVisible();
+  });
+  EXPECT_EQ(run.status, 0);
+  ASSERT_TRUE(appBar);
+  EXPECT_EQ(appBar.Get(), windowBar.Get());
+  EXPECT_NE(dynamic_cast<frametide::Menu*>(appBar.Get()), nullptr);
+  EXPECT_TRUE(windowOpen);
+  EXPECT_EQ(appBar->Count(), 2);  // built once: File and Edit, not four menus
+}
+
+TEST(StartUp, AFailingStepEndsStartUpButNotShutdown) {
+  const ProgramRun run = RunProgram({}, 50, "file types");
+  EXPECT_NE(run.status, 0);
+  EXPECT_GE(IndexOf(run.steps, "unhandled exception: IOException: injected at file types"), 0);
+  EXPECT_EQ(IndexOf(run.steps, "new application object"), -1);
+  EXPECT_EQ(IndexOf(run.steps, "default view"), -1);
+  EXPECT_EQ(IndexOf(run.steps, "event loop"), -1);
+  ExpectInOrder(run.steps, {"finalize", "release Windows", "release Menu._implicitInstance",
+                            "runtime exit"});
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_NE(run.messages[0].find("IOException"), std::string::npos);
+}
+
+TEST(StartUp, AHandlerExceptionIsShownAndTheLoopGoesOn) {
+  static const fw::Operation failing{"Failing", {}, "", "Test",
+                                     [](fw::Object&, std::span<const fw::Value>) -> fw::Value {
+                                       throw fw::NilObjectException("nothing there");
+                                     }};
+  bool laterEventRan = false;
+  const ProgramRun run = RunProgram(
+      [&] {
+        auto window = fw::GetImplicitWindow("Window1.Window1");
+        auto button = window->ControlAs<fw::PushButton>("PushButton1");
+        fw::InstallInstanceEventHandler(*button, "Action", &failing);
+        qobject_cast<QPushButton*>(button->Widget())->click();
+        QTimer::singleShot(0, [&] { laterEventRan = true; });
+      },
+      100);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(laterEventRan);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_EQ(run.messages[0], "NilObjectException: nothing there");
+}
+
+TEST(StartUp, ClosingTheMainWindowEndsTheProgram) {
+  const ProgramRun run = RunProgram(
+      [] { fw::GetImplicitWindow("Window1.Window1")->PlatformWindow()->close(); }, 5000);
+  EXPECT_EQ(run.status, 0);
+  ExpectInOrder(run.steps, {"event loop ended", "finalize", "runtime exit"});
+}
+
+TEST(AppClass, SeventeenInheritedOperationsThenItsOwn) {
+  const auto& record = frametide::App::ClassHandle();
+  EXPECT_EQ(&record, &frametide::App::ClassHandle());
+  const char* names[] = {"NewDocument", "OpenDocument", "DoEvents", "AddMenuHandler",
+                         "AddPollableObject", "RemovePollableObject", "AddTrayItem",
+                         "RemoveTrayItem", "YieldToNextThread", "SleepCurrentThread",
+                         "DoSingleEvent", "EnableMenuItems", "CallOpen", "HandleMenuCommand",
+                         "LoadPictureFromBundle", "LoadBundleSound", "DependencyList",
+                         "Event_Activate"};
+  ASSERT_EQ(record.Table().size(), std::size(names));
+  for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(record.Table()[i].name, names[i]);
+  EXPECT_EQ(record.EventHandler("Activate"), &record.Table()[17]);
+  for (auto event : fw::Application::EventNames())
+    if (event != "Activate") EXPECT_EQ(record.EventHandler(event), nullptr) << event;
+  ASSERT_EQ(record.Members().size(), 1u);
+  EXPECT_EQ(record.Members()[0].name, "Event_Activate");
+
+  auto app = fw::Cast<frametide::App>(fw::RuntimeNewObject(record));
+  EXPECT_TRUE(app->RaiseEvent("Activate"));
+  EXPECT_TRUE(app->RaiseEvent("Activate"));
+  EXPECT_FALSE(app->RaiseEvent("Deactivate"));
+  EXPECT_FALSE(app->MenuBar());
+}
+
+}  // namespace

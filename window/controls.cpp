@@ -1,0 +1,158 @@
+// The nineteen controls of the main window: creation, font calls, design values and event
+// binding, in the one fixed order.
+
+#include <array>
+
+#include "platform/delegate.h"
+#include "platform/property_list.h"
+#include "window/property_lists.h"
+#include "window/window1.h"
+
+namespace frametide {
+
+namespace {
+
+enum Font : unsigned { kNoFont = 0, kTextSize = 1, kTextUnit = 2 };
+
+struct ControlDesign {
+  const char* name;
+  const fw::ClassRecord& (*classHandle)();
+  unsigned fontCalls;
+};
+
+const std::array<ControlDesign, 19>& Design() {
+  static const std::array<ControlDesign, 19> design = {{
+      {"StaticText1", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"EditField1", &fw::EditField::ClassHandle, kTextSize},
+      {"Socket1", &Window1Socket1::ClassHandle, kNoFont},
+      {"ProgressBar1", &fw::ProgressBar::ClassHandle, kNoFont},
+      {"Timer1", &Window1Timer1::ClassHandle, kNoFont},
+      {"PushButton1", &fw::PushButton::ClassHandle, kTextSize | kTextUnit},
+      {"Canvas1", &fw::Canvas::ClassHandle, kNoFont},
+      {"nummer", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"StaticText2", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"PushButton2", &fw::PushButton::ClassHandle, kTextSize | kTextUnit},
+      {"periode", &fw::EditField::ClassHandle, kTextSize},
+      {"StaticText3", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"fps", &fw::EditField::ClassHandle, kTextSize},
+      {"StaticText4", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"StaticText5", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
+      {"StaticText7", &fw::StaticText::ClassHandle, kTextUnit},
+      {"StaticText8", &fw::StaticText::ClassHandle, kTextUnit},
+      {"dvon", &fw::EditField::ClassHandle, kNoFont},
+      {"dbis", &fw::EditField::ClassHandle, kNoFont},
+  }};
+  return design;
+}
+
+struct EventBinding {
+  const char* control;
+  const char* event;
+  const char* signature;
+  fw::Invoker invoker;
+  const char* handler;
+};
+
+constexpr EventBinding kBindings[] = {
+    {"Socket1", "ReceiveProgress", "( Int32, Int32, String )",
+     &fw::Delegate::IM_Invoke_Int32Int32String, "Socket1_ReceiveProgress"},
+    {"Socket1", "Error", "( Int32 )", &fw::Delegate::IM_Invoke_Int32, "Socket1_Error"},
+    {"Socket1", "DownloadComplete", "( String, Int32, InternetHeaders, FolderItem )",
+     &fw::Delegate::IM_Invoke_StringInt32HeadersFile, "Socket1_DownloadComplete"},
+    {"Timer1", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "Timer1_Action"},
+    {"PushButton1", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "PushButton1_Action"},
+    {"PushButton2", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "PushButton2_Action"},
+};
+
+constexpr float kTextSizePoints = 12.0f;
+
+void SetTextSize(const fw::Window& window, const char* name) {
+  auto control = window.FindControl(name);
+  if (auto* text = dynamic_cast<fw::StaticText*>(control.Get())) return text->SetTextSize(kTextSizePoints);
+  if (auto* field = dynamic_cast<fw::EditField*>(control.Get())) return field->SetTextSize(kTextSizePoints);
+  fw::Cast<fw::PushButton>(control)->SetTextSize(kTextSizePoints);
+}
+
+void SetTextUnit(const fw::Window& window, const char* name) {
+  auto control = window.FindControl(name);
+  if (auto* text = dynamic_cast<fw::StaticText*>(control.Get())) return text->SetTextUnit(0);
+  fw::Cast<fw::PushButton>(control)->SetTextUnit(0);
+}
+
+}  // namespace
+
+void Window1::CreateControls() {
+  fw::Invoke(*this, static_cast<std::size_t>(Class().SlotOf("CreateControls0")));
+}
+
+void Window1::CreateControls0() {
+  for (const ControlDesign& design : Design()) {
+    {
+      const fw::Value newArgs[] = {design.classHandle().Name()};
+      auto control = fw::FromValue<fw::Ref<fw::Object>>(fw::Invoke(*this, kNewSlot, newArgs));
+      fw::Invoke(*control, static_cast<std::size_t>(control->Class().SlotOf("Constructor", {})));
+      const fw::Value addArgs[] = {std::string(design.name), fw::ToValue(control)};
+      fw::Invoke(*this, kAddControlSlot, addArgs);
+    }
+    // From here on the control is reached only by its name.
+    if (design.fontCalls & kTextSize) SetTextSize(*this, design.name);
+    if (design.fontCalls & kTextUnit) SetTextUnit(*this, design.name);
+    fw::SetProperties(*FindControl(design.name), ControlPropertyList(design.name));
+
+    for (const EventBinding& binding : kBindings) {
+      if (std::string_view(binding.control) != design.name) continue;
+      auto control = FindControl(binding.control);
+      const int slot = Class().SlotOf(binding.handler);
+      const fw::Operation* method = slot < 0 ? nullptr : &Class().Slot(static_cast<std::size_t>(slot));
+      auto delegate = fw::RuntimeCreateDelegate(binding.invoker, method, fw::Ref<fw::Object>(this),
+                                                binding.signature);
+      const fw::Operation* handler = delegate ? delegate->method : nullptr;
+      fw::InstallInstanceEventHandler(*control, binding.event, handler);
+      delegate.Reset();
+    }
+  }
+}
+
+// The two non-visual controls tie themselves to their window through PaneChild.
+template <class Control>
+static fw::ClassBuilder& AddPaneChild(fw::ClassBuilder& b) {
+  return b
+      .Add("SetWindow", {"Window"}, "", fw::Method<&Control::SetWindow>())
+      .Add("Window", {}, "Window", fw::Method<&Control::Window>())
+      .Add("Index", {}, "Int32", fw::Method<&Control::GetIndex>())
+      .Add("SetIndex", {"Int32"}, "", fw::Method<&Control::SetIndex>())
+      .Interface("PaneChild");
+}
+
+template <class Control>
+static void ReleaseOwner(fw::Object& self) {
+  dynamic_cast<Control&>(self).ownerWindow.Reset();
+}
+
+const fw::ClassRecord& Window1Socket1::ClassHandle() {
+  if (auto* c = fw::FindClass("Window1.Socket1")) return *c;
+  const auto& parent = fw::HTTPSocket::ClassHandle();
+  const int slot = parent.SlotOf("Constructor", {});
+  auto inherited = parent.Slot(static_cast<std::size_t>(slot)).body;
+  fw::ClassBuilder b("Window1.Socket1", &parent);
+  b.Scope("Public")
+      .Allocator([] { return new Window1Socket1; })
+      .Finalizer(&ReleaseOwner<Window1Socket1>)
+      // Runs HTTPSocket's constructor on the new object and nothing else.
+      .Override("Constructor", {}, [inherited](fw::Object& self, std::span<const fw::Value> a) {
+        return inherited ? inherited(self, a) : fw::Value{};
+      });
+  return AddPaneChild<Window1Socket1>(b).Register();
+}
+
+const fw::ClassRecord& Window1Timer1::ClassHandle() {
+  if (auto* c = fw::FindClass("Window1.Timer1")) return *c;
+  fw::ClassBuilder b("Window1.Timer1", &fw::Timer::ClassHandle());
+  b.Scope("Public")
+      .Allocator([] { return new Window1Timer1; })
+      .Finalizer(&ReleaseOwner<Window1Timer1>);
+  AddPaneChild<Window1Timer1>(b);
+  return b.Add("Constructor", {}, "", fw::Method<&Window1Timer1::Constructor>()).Register();
+}
+
+}  // namespace frametide
