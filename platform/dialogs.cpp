@@ -1,7 +1,7 @@
 #include "platform/dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -16,36 +16,70 @@ DialogResponder& Responder() {
   return responder;
 }
 
-// With nobody at the screen a modal dialog would wait for ever: it counts as dismissed.
-bool Unattended(const DialogRequest& request) {
-  if (QGuiApplication::platformName() != "offscreen" && QCoreApplication::instance()) return false;
-  std::fprintf(stderr, "frametide: no screen for the dialog \"%s\" (%s); taken as cancelled\n",
-               request.title.c_str(), request.text.c_str());
+QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+const char* KindName(DialogRequest::Kind kind) {
+  switch (kind) {
+    case DialogRequest::Kind::MessageBox: return "message box";
+    case DialogRequest::Kind::SelectFolder: return "folder dialog";
+    case DialogRequest::Kind::SaveAs: return "save dialog";
+  }
+  return "dialog";
+}
+
+// With nobody at the screen (no widget application, or a headless platform) a modal dialog
+// would wait for ever: it is reported in one line and counts as dismissed.
+bool Unattended(const DialogRequest& r) {
+  const bool headless = !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+                        QGuiApplication::platformName() == QLatin1String("offscreen") ||
+                        QGuiApplication::platformName() == QLatin1String("minimal");
+  if (!headless) return false;
+  std::fprintf(stderr,
+               "%s with nobody to answer, taken as %s: title \"%s\" text \"%s\" button \"%s\" "
+               "folder \"%s\" name \"%s\"\n",
+               KindName(r.kind), r.kind == DialogRequest::Kind::MessageBox ? "closed" : "cancelled",
+               r.title.c_str(), r.text.c_str(), r.actionButtonCaption.c_str(),
+               r.initialDirectory.c_str(), r.suggestedFileName.c_str());
+  std::fflush(stderr);
   return true;
 }
 
-Ref<FolderItem> Answer(const std::optional<std::string>& path) {
-  if (!path || path->empty()) return nullptr;
-  return MakeRef<FolderItem>(*path);
+// A copy, so that a responder may replace itself while it answers.
+std::optional<std::string> AskResponder(const DialogRequest& request) {
+  DialogResponder responder = Responder();
+  return responder(request);
 }
 
-Ref<FolderItem> Ask(const DialogRequest& request) {
-  if (Responder()) return Answer(Responder()(request));
-  if (Unattended(request)) return nullptr;
-  QFileDialog dialog(nullptr, QString::fromStdString(request.title),
-                     QString::fromStdString(request.initialDirectory));
-  if (request.kind == DialogRequest::Kind::SelectFolder) {
+Ref<FolderItem> ToItem(const std::optional<std::string>& path) {
+  if (!path || path->empty()) return nullptr;
+  return GetFolderItem(*path, 0);
+}
+
+// Qt's own dialog rather than the desktop's: only it shows the prompt and button caption.
+Ref<FolderItem> ShowFileDialog(const DialogRequest& r) {
+  QFileDialog dialog(QApplication::activeWindow(), ToQ(r.title), ToQ(r.initialDirectory));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (r.kind == DialogRequest::Kind::SelectFolder) {
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(QString::fromStdString(request.suggestedFileName));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!r.suggestedFileName.empty()) dialog.selectFile(ToQ(r.suggestedFileName));
   }
-  if (!request.text.empty()) dialog.setLabelText(QFileDialog::LookIn, QString::fromStdString(request.text));
-  if (!request.actionButtonCaption.empty())
-    dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(request.actionButtonCaption));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return nullptr;
-  return MakeRef<FolderItem>(dialog.selectedFiles().first().toStdString());
+  if (!r.text.empty()) dialog.setLabelText(QFileDialog::LookIn, ToQ(r.text));
+  if (!r.actionButtonCaption.empty())
+    dialog.setLabelText(QFileDialog::Accept, ToQ(r.actionButtonCaption));
+  if (dialog.exec() != QDialog::Accepted) return nullptr;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return nullptr;
+  return ToItem(chosen.first().toUtf8().toStdString());
+}
+
+Ref<FolderItem> Ask(const DialogRequest& request) {
+  if (Responder()) return ToItem(AskResponder(request));
+  if (Unattended(request)) return nullptr;
+  return ShowFileDialog(request);
 }
 
 DialogRequest FromDialog(DialogRequest::Kind kind, const FolderItemDialog& d) {
@@ -59,6 +93,33 @@ DialogRequest FromDialog(DialogRequest::Kind kind, const FolderItemDialog& d) {
   return r;
 }
 
+template <std::string FolderItemDialog::*Field>
+PropertyDeclaration TextProperty(std::string name) {
+  PropertyDeclaration p;
+  p.name = std::move(name);
+  p.type = PropertyType::String;
+  p.typeName = "String";
+  p.set = [](Object& o, const Value& v) {
+    dynamic_cast<FolderItemDialog&>(o).*Field = FromValue<std::string>(v);
+  };
+  p.get = [](Object& o) -> Value { return dynamic_cast<FolderItemDialog&>(o).*Field; };
+  return p;
+}
+
+PropertyDeclaration InitialDirectoryProperty() {
+  PropertyDeclaration p;
+  p.name = "InitialDirectory";
+  p.type = PropertyType::Object;
+  p.typeName = "FolderItem";
+  p.set = [](Object& o, const Value& v) {
+    dynamic_cast<FolderItemDialog&>(o).InitialDirectory = FromValue<Ref<FolderItem>>(v);
+  };
+  p.get = [](Object& o) -> Value {
+    return ToValue(dynamic_cast<FolderItemDialog&>(o).InitialDirectory);
+  };
+  return p;
+}
+
 }  // namespace
 
 void SetDialogResponder(DialogResponder responder) { Responder() = std::move(responder); }
@@ -68,12 +129,12 @@ void MsgBox(const std::string& text) {
   request.kind = DialogRequest::Kind::MessageBox;
   request.text = text;
   if (Responder()) {
-    Responder()(request);
+    AskResponder(request);
     return;
   }
   if (Unattended(request)) return;
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Frametide"), QString::fromStdString(text),
-                  QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), ToQ(text),
+                  QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
 }
 
@@ -87,11 +148,25 @@ Ref<FolderItem> SelectFolderDialog::ShowModal() {
   return Ask(FromDialog(DialogRequest::Kind::SelectFolder, *this));
 }
 
-Ref<FolderItem> SaveAsDialog::ShowModal() { return Ask(FromDialog(DialogRequest::Kind::SaveAs, *this)); }
+Ref<FolderItem> SaveAsDialog::ShowModal() {
+  return Ask(FromDialog(DialogRequest::Kind::SaveAs, *this));
+}
 
 const ClassRecord& FolderItemDialog::ClassHandle() {
   if (auto* c = FindClass("FolderItemDialog")) return *c;
-  return ClassBuilder("FolderItemDialog", nullptr).Scope("Public").Register();
+  // Only its subclasses can be made; the operation dispatches to theirs.
+  return ClassBuilder("FolderItemDialog", nullptr)
+      .Scope("Public")
+      .Add("ShowModal", {}, "FolderItem",
+           [](Object& self, std::span<const Value>) -> Value {
+             return ToValue(dynamic_cast<FolderItemDialog&>(self).ShowModal());
+           })
+      .Property(TextProperty<&FolderItemDialog::ActionButtonCaption>("ActionButtonCaption"))
+      .Property(TextProperty<&FolderItemDialog::Title>("Title"))
+      .Property(TextProperty<&FolderItemDialog::PromptText>("PromptText"))
+      .Property(InitialDirectoryProperty())
+      .Property(TextProperty<&FolderItemDialog::SuggestedFileName>("SuggestedFileName"))
+      .Register();
 }
 
 const ClassRecord& SelectFolderDialog::ClassHandle() {

@@ -3,14 +3,22 @@
 #include <QList>
 #include <QString>
 #include <cmath>
+#include <clocale>
 #include <cstdlib>
 #include <limits>
+#include <locale.h>
 
 namespace fw {
 
 namespace {
 QString ToQ(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The toolkit adopts the user's locale at start; numbers in texts always use "." regardless.
+locale_t NumberLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  return c;
+}
 }  // namespace
 
 bool TextEquals(std::string_view a, std::string_view b) {
@@ -43,7 +51,7 @@ double Val(std::string_view text) {
   }
   // strtod also reads hex and "inf"; hand it only the part checked above.
   const std::string number(text.substr(start, i - start));
-  return std::strtod(number.c_str(), nullptr);
+  return strtod_l(number.c_str(), nullptr, NumberLocale());
 }
 
 std::int32_t ToInt32(double value) {
@@ -55,8 +63,11 @@ std::int32_t ToInt32(double value) {
 
 std::int32_t InStr(std::string_view text, std::string_view find) {
   if (find.empty()) return 0;
-  const auto at = ToQ(text).indexOf(ToQ(find), 0, Qt::CaseInsensitive);
-  return at < 0 ? 0 : static_cast<std::int32_t>(at + 1);
+  const QString q = ToQ(text);
+  const auto at = q.indexOf(ToQ(find), 0, Qt::CaseInsensitive);
+  if (at < 0) return 0;
+  // Counted in characters, as Right counts them, not in UTF-16 units.
+  return static_cast<std::int32_t>(QStringView(q).left(at).toUcs4().size() + 1);
 }
 
 std::string Right(std::string_view text, std::int32_t count) {

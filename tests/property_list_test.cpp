@@ -276,17 +276,20 @@ TEST(PropertyLists, ControlListsFollowTheControlTable) {
     EXPECT_EQ(Get(entries, "LockTop"), Value(locks.find('T') != std::string::npos));
     EXPECT_EQ(Get(entries, "LockRight"), Value(locks.find('R') != std::string::npos));
     EXPECT_EQ(Get(entries, "LockBottom"), Value(locks.find('B') != std::string::npos));
-    if (row.tabIndex >= 0) EXPECT_EQ(Get(entries, "TabIndex"), Value(row.tabIndex));
+    if (row.tabIndex >= 0) {
+      EXPECT_EQ(Get(entries, "TabIndex"), Value(row.tabIndex));
+    }
     for (const auto& c : row.content) EXPECT_EQ(Get(entries, c.name), c.value) << c.name;
 
     // Apart from the values the table gives, every control of a class has the same list.
     std::set<std::string> own{"Name", "Left", "Top", "Width", "Height", "LockLeft", "LockTop",
                               "LockRight", "LockBottom", "TabIndex", "Text", "Caption", "Multiline"};
     auto [first, inserted] = firstOfClass.emplace(row.order, entries);
-    if (!inserted)
-      for (std::size_t k = 0; k < entries.size(); ++k)
-        if (!own.count(entries[k].name))
-          EXPECT_EQ(entries[k].value, first->second[k].value) << entries[k].name;
+    if (inserted) continue;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      if (own.count(entries[k].name)) continue;
+      EXPECT_EQ(entries[k].value, first->second[k].value) << entries[k].name;
+    }
   }
   // A few of the values all controls of a class share.
   const auto edit = Decode(frametide::ControlPropertyList("fps"));
@@ -448,7 +451,7 @@ struct Malformed {
 TEST(PropertyListReader, MalformedListsRaiseNamingPropertyAndOffset) {
   using namespace std::string_view_literals;
   const Malformed cases[] = {
-      {"Left \0\0\0\x01Bogus \x01"sv, "\"Bogus\"", 9},              // not declared
+      {"Left \0\0\0\x01" "Bogus \x01"sv, "\"Bogus\"", 9},              // not declared
       {"TextSize \0\0\0\0"sv, "\"TextSize\"", 9},                    // Single: no encoding
       {"Left \0\0"sv, "\"Left\"", 5},                                // Int32 past the end
       {"TextColor \xFF\xFF"sv, "\"TextColor\"", 10},                 // Color past the end
@@ -480,7 +483,7 @@ TEST(PropertyListReader, MalformedListsRaiseNamingPropertyAndOffset) {
   }
   // The entries before the fault stay applied.
   auto probe = NewProbe();
-  EXPECT_THROW(fw::SetProperties(*probe, BlobOf(BytesOf("Left \0\0\0\x07Bogus \x01"sv))),
+  EXPECT_THROW(fw::SetProperties(*probe, BlobOf(BytesOf("Left \0\0\0\x07" "Bogus \x01"sv))),
                fw::PropertyListException);
   EXPECT_EQ(probe->left, 7);
 }
@@ -502,10 +505,11 @@ TEST(PropertyListReader, NeverReadsPastTheEnd) {
   for (std::size_t n = 0; n <= whole.size(); ++n) {
     auto probe = NewProbe();
     const PropertyBlob cut = guard.Place(whole.data(), n);
-    if (boundaries.count(n))
+    if (boundaries.count(n)) {
       EXPECT_NO_THROW(fw::SetProperties(*probe, cut)) << n;
-    else
+    } else {
       EXPECT_THROW(fw::SetProperties(*probe, cut), fw::PropertyListException) << n;
+    }
   }
 }
 
