@@ -520,4 +520,12 @@ const ClassRecord& ProgressBar::ClassHandle() {
       .Register();
 }
 
+void RegisterStandardControls() {
+  StaticText::ClassHandle();
+  EditField::ClassHandle();
+  PushButton::ClassHandle();
+  Canvas::ClassHandle();
+  ProgressBar::ClassHandle();
+}
+
 }  // namespace fw

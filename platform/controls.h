@@ -233,4 +233,7 @@ class ProgressBar : public RectControl {
   std::int32_t value_ = 0, maximum_ = 100;
 };
 
+// Registers the five control classes (each registers once).
+void RegisterStandardControls();
+
 }  // namespace fw

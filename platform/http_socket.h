@@ -1,7 +1,7 @@
 #pragma once
 
-// The HTTP client socket: one HTTP/1.0 GET at a time, its body streamed into a file, reported
-// through the events ReceiveProgress, Error and DownloadComplete.
+// The framework's HTTP client: an asynchronous HTTP/1.0 GET of a web address into a file, with
+// the events ReceiveProgress, Error and DownloadComplete. Everything runs on the event loop.
 
 #include <cstdint>
 #include <memory>
@@ -9,59 +9,83 @@
 #include <utility>
 #include <vector>
 
-#include <QAbstractSocket>
-
+#include "platform/classes.h"
 #include "platform/delegate.h"
 #include "platform/folder_item.h"
-#include "platform/object.h"
+
+class QObject;
 
 namespace fw {
 
+// Response (or request) headers: ordered name/value pairs; names match ignoring letter case.
 class InternetHeaders : public Object {
   FW_CLASS_HANDLE()
-  void Append(std::string name, std::string value) { entries_.emplace_back(std::move(name), std::move(value)); }
-  std::int32_t Count() const { return static_cast<std::int32_t>(entries_.size()); }
+  void AppendHeader(const std::string& name, const std::string& value);
+  // Replaces the first header of that name (dropping the others), or appends it.
+  void SetHeader(const std::string& name, const std::string& value);
+  void DeleteHeader(const std::string& name);
+  void DeleteAllHeaders();
+  std::int32_t Count() const;
+  // 0-based; an index out of range raises OutOfBoundsException.
   std::string Name(std::int32_t index) const;
   std::string Value(std::int32_t index) const;
-  // The first value under that name, letter case ignored; empty when there is none.
+  // The first header of that name; empty when there is none.
   std::string Value(const std::string& name) const;
+  // "Name: value" lines, each ended by CR LF.
+  std::string Source() const;
+
+  // Reads the lines of a header block after its first line; folded lines continue a value.
+  static Ref<InternetHeaders> Parse(const std::string& lines);
 
  private:
-  std::vector<std::pair<std::string, std::string>> entries_;
+  std::vector<std::pair<std::string, std::string>> headers_;
 };
+
+// The parts of a web address that a GET uses.
+struct HttpAddress {
+  std::string host;
+  std::uint16_t port = 80;
+  std::string hostHeader;  // the host, with ":port" when the address names a port
+  std::string path;        // request target, "/" when the address has no path
+  std::int32_t error = 0;  // non-zero when the address cannot be used (see the error table)
+};
+HttpAddress ParseHttpAddress(const std::string& address);
 
 class HTTPSocket : public Object, public EventSource {
   FW_CLASS_HANDLE()
-  // Error code of a file that cannot be prepared for the download.
-  static constexpr std::int32_t kFileError = 1;
-  // Error codes of connections that fail before they are established: 100 + the toolkit's
-  // socket error number (100 refused, 102 host not found, 105 timed out, ...).
-  static constexpr std::int32_t kSocketErrorBase = 100;
+  // Error codes of the socket besides the socket errors of the table in the source.
+  static constexpr std::int32_t kFileNotPrepared = 1;
+  static constexpr std::int32_t kFileWriteFailed = 5;
+  static constexpr std::int32_t kBadAddress = 22;
+  static constexpr std::int32_t kTimedOut = 110;
 
   HTTPSocket();
   ~HTTPSocket() override;
 
-  std::string Address() const { return address_; }
-  void SetAddress(const std::string& v) { address_ = v; }
-  std::int32_t Port() const { return port_; }
-  void SetPort(std::int32_t v) { port_ = v; }
-  bool yield() const { return yield_; }
-  void Setyield(bool v) { yield_ = v; }
-  std::int32_t LastErrorCode() const { return lastError_; }
-
-  void Constructor() {}
-  // Starts downloading `url` into `file` and returns at once. A download still running is
-  // closed first and reports nothing more.
+  // Starts downloading the address into the file and returns at once (see the source for the
+  // events). A download still running is dropped first, its file closed with what it holds.
   void Get(const std::string& url, const Ref<FolderItem>& file);
-  // Ends the running download, if any, without an event.
+  // Drops the running download, if any; it raises no further event.
   void Close();
-  bool Busy() const { return transfer_ != nullptr; }
+  bool IsConnected() const;
 
-  // A connect that takes longer fails; a connection silent for longer is ended.
-  void SetTimeouts(int connectMs, int idleMs) {
-    connectTimeoutMs_ = connectMs;
-    idleTimeoutMs_ = idleMs;
-  }
+  void SetRequestHeader(const std::string& name, const std::string& value);
+  void ClearRequestHeaders();
+  // The headers of the last response; absent before a header block has arrived.
+  Ref<InternetHeaders> PageHeaders() const { return pageHeaders_; }
+
+  std::string Address() const { return address_; }
+  void SetAddress(const std::string& address) { address_ = address; }
+  std::int32_t Port() const { return port_; }
+  void SetPort(std::int32_t port) { port_ = port; }
+  // Only synchronous calls would yield; the socket has none, so this is only kept.
+  bool yield() const { return yield_; }
+  void SetYield(bool on) { yield_ = on; }
+  std::int32_t LastErrorCode() const { return lastErrorCode_; }
+  [[noreturn]] void SetLastErrorCode(std::int32_t code);
+
+  // How long a connect may take, and how long an established connection may stay silent.
+  void SetTimeouts(int connectMs, int idleMs);
 
   std::vector<std::string> EventNames() const override {
     return {"ReceiveProgress", "Error", "DownloadComplete"};
@@ -72,20 +96,31 @@ class HTTPSocket : public Object, public EventSource {
 
  private:
   struct Transfer;
-  void OnConnected();
-  void OnReadable();
-  void OnFailed(QAbstractSocket::SocketError error);
-  void Complete();
-  void Fail(std::int32_t code);
-  std::unique_ptr<Transfer> Detach();
 
+  void Pump();
+  void Step(const std::shared_ptr<Transfer>& t);
+  void Consume(const std::shared_ptr<Transfer>& t, const std::string& data);
+  void WriteBody(const std::shared_ptr<Transfer>& t, const std::string& piece);
+  void Complete(const std::shared_ptr<Transfer>& t);
+  void Fail(const std::shared_ptr<Transfer>& t, std::int32_t code);
+  void Drop(const std::shared_ptr<Transfer>& t);
+  void Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& address);
+  std::string RequestText(const HttpAddress& address) const;
+  void RaiseError(std::int32_t code);
+
+  std::shared_ptr<Transfer> transfer_;
+  std::unique_ptr<QObject> context_;  // receiver of the socket's queued calls
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);  // expires with the socket
+  bool pumping_ = false;
+  bool pumpAgain_ = false;
+  int connectTimeoutMs_ = 30000;
+  int idleTimeoutMs_ = 60000;
   std::string address_;
   std::int32_t port_ = 0;
   bool yield_ = false;
-  std::int32_t lastError_ = 0;
-  int connectTimeoutMs_ = 30000;
-  int idleTimeoutMs_ = 60000;
-  std::unique_ptr<Transfer> transfer_;
+  std::int32_t lastErrorCode_ = 0;
+  Ref<InternetHeaders> requestHeaders_;
+  Ref<InternetHeaders> pageHeaders_;
 };
 
 }  // namespace fw

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
-#include <cstring>
 #include <map>
 
 #include "platform/classes.h"

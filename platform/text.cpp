@@ -76,7 +76,7 @@ std::string Right(std::string_view text, std::int32_t count) {
   const auto characters = q.toUcs4();
   if (characters.size() <= count) return std::string(text);
   const auto tail = characters.mid(characters.size() - count);
-  return QString::fromUcs4(tail.constData(), tail.size()).toStdString();
+  return QString::fromUcs4(reinterpret_cast<const char32_t*>(tail.constData()), tail.size()).toUtf8().toStdString();
 }
 
 std::vector<std::string> Split(std::string_view text, std::string_view separator) {

@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/controls.h"
 #include "platform/menu.h"
 #include "platform/picture.h"
 #include "platform/runtime.h"
@@ -531,6 +532,11 @@ void Window::RemoveControl(const Ref<Object>& control) {
 
 Ref<Object> Window::New(const std::string& className) {
   const ClassRecord* record = FindClass(className);
+  if (!record) {
+    // The framework's own controls can be asked for by name before anything used them.
+    RegisterStandardControls();
+    record = FindClass(className);
+  }
   if (!record) throw NilObjectException("there is no class named " + className);
   Ref<Object> object = RuntimeNewObject(*record);
   if (auto* rc = dynamic_cast<RectControl*>(object.Get())) rc->AttachTo(*this);
