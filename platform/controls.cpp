@@ -109,6 +109,9 @@ void TextStyled::ApplyFont() const {
   font.setUnderline(underline_);
   if (size_ > 0) {
     switch (unit_) {
+      // The default unit is the design's point, 1/72 inch on a 72-dpi grid: the control sizes
+      // were laid out for it, so it maps to pixels here. Toolkit points would overflow them.
+      case 0:
       case 1: font.setPixelSize(std::max(1, static_cast<int>(std::lround(size_)))); break;
       case 3: font.setPointSizeF(size_ * 72.0); break;
       case 4: font.setPointSizeF(size_ * 72.0 / 25.4); break;

@@ -200,9 +200,9 @@ TEST(TextControls, TextSizeTwelveAgainstTheToolkitDefault) {
   field->SetTextSize(12.0f);
   button->SetTextSize(12.0f);
 
-  EXPECT_DOUBLE_EQ(sized->Widget()->font().pointSizeF(), 12.0);
-  EXPECT_DOUBLE_EQ(field->Widget()->font().pointSizeF(), 12.0);
-  EXPECT_DOUBLE_EQ(button->Widget()->font().pointSizeF(), 12.0);
+  EXPECT_EQ(sized->Widget()->font().pixelSize(), 12);
+  EXPECT_EQ(field->Widget()->font().pixelSize(), 12);
+  EXPECT_EQ(button->Widget()->font().pixelSize(), 12);
   const QFont standard = QApplication::font(plain->Widget());
   EXPECT_DOUBLE_EQ(plain->Widget()->font().pointSizeF(), standard.pointSizeF());
   EXPECT_EQ(plain->Widget()->font().family(), standard.family());  // "System"
