@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QMainWindow>
+#include <QCoreApplication>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -163,6 +165,24 @@ TEST(AppClass, SeventeenInheritedOperationsThenItsOwn) {
   EXPECT_TRUE(app->RaiseEvent("Activate"));
   EXPECT_FALSE(app->RaiseEvent("Deactivate"));
   EXPECT_FALSE(app->MenuBar());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StartUp, WithoutADisplayItSaysSoInOneLineAndFails) {
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
+  program.setProcessEnvironment(environment);
+  program.start(QCoreApplication::applicationDirPath() + "/frametide", {});
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_NE(program.exitCode(), 0);
+  const QString said = QString::fromUtf8(program.readAllStandardError()).trimmed();
+  EXPECT_FALSE(said.isEmpty());
+  EXPECT_EQ(said.count('\n'), 0);
+  EXPECT_TRUE(said.contains("display"));
 }
 
 }  // namespace
