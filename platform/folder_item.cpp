@@ -115,20 +115,6 @@ PropertyDeclaration ReadOnly(std::string name, PropertyType type, Get get) {
   return p;
 }
 
-template <auto Getter, auto Setter>
-PropertyDeclaration CodeProperty(std::string name) {
-  PropertyDeclaration p;
-  p.name = std::move(name);
-  p.type = PropertyType::String;
-  p.typeName = "String";
-  p.set = [](Object& o, const Value& v) {
-    const std::string code = FromValue<std::string>(v);
-    (dynamic_cast<FolderItem&>(o).*Setter)(code);
-  };
-  p.get = [](Object& o) -> Value { return (dynamic_cast<FolderItem&>(o).*Getter)(); };
-  return p;
-}
-
 template <class F>
 OperationImpl On(F body) {
   return [body](Object& self, std::span<const Value> args) -> Value {
@@ -217,8 +203,9 @@ const ClassRecord& FolderItem::ClassHandle() {
       .Property(ReadOnly("Directory", P::Boolean, [](FolderItem& f) { return f.Directory(); }))
       .Property(ReadOnly("Name", P::String, [](FolderItem& f) { return f.Name(); }))
       .Property(ReadOnly("Count", P::Int32, [](FolderItem& f) { return f.Count(); }))
-      .Property(CodeProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType"))
-      .Property(CodeProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>("MacCreator"))
+      .Property(DeclareProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType", PropertyType::String))
+      .Property(DeclareProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>(
+          "MacCreator", PropertyType::String))
       .Register();
 }
 
