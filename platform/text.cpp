@@ -13,6 +13,12 @@ namespace fw {
 namespace {
 QString ToQ(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The toolkit adopts the user's locale at start; numbers in texts always use "." regardless.
 locale_t NumberLocale() {
@@ -23,6 +29,14 @@ locale_t NumberLocale() {
 
 bool TextEquals(std::string_view a, std::string_view b) {
   if (a == b) return true;
+  // Property and class look-ups compare ASCII names all the time; only other texts need the
+  // toolkit's Unicode case folding (which may fold a non-ASCII letter onto an ASCII one).
+  if (IsAscii(a) && IsAscii(b)) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+  }
   return QString::compare(ToQ(a), ToQ(b), Qt::CaseInsensitive) == 0;
 }
 

@@ -24,6 +24,11 @@ TEST(Text, EqualityIgnoresLetterCase) {
   EXPECT_FALSE(fw::TextEquals("stop", "start"));
   EXPECT_FALSE(fw::TextEquals(".jpg", ".jpeg"));
   EXPECT_FALSE(fw::TextEquals("", " "));
+  // Only letters have a case: these pairs differ by the same bit as 'A' and 'a'.
+  EXPECT_FALSE(fw::TextEquals("@", "`"));
+  EXPECT_FALSE(fw::TextEquals("a[", "A{"));
+  // A non-ASCII letter may fold onto an ASCII one (KELVIN SIGN onto k).
+  EXPECT_TRUE(fw::TextEquals("\u212A", "k"));
 }
 
 TEST(Text, StrWritesPlainDecimals) {
