@@ -86,12 +86,14 @@ const std::vector<const Library*>& Libraries() {
   state.scannedFolder = folder;
   if (folder.empty()) return state.libraries;
   const QDir dir(QString::fromStdString(folder));
-  const QStringList names =
-      dir.entryList({QStringLiteral("*" FT_PLUGIN_FILE_SUFFIX)},
-                    QDir::Files | QDir::Readable | QDir::CaseSensitive, QDir::Name);
-  for (const QString& name : names)
+  // Matched by hand: a name filter would have the toolkit compile a regular expression (and
+  // load its engine) at every start.
+  const QStringList names = dir.entryList(QDir::Files | QDir::Readable, QDir::Name);
+  for (const QString& name : names) {
+    if (!name.endsWith(QLatin1String(FT_PLUGIN_FILE_SUFFIX), Qt::CaseSensitive)) continue;
     if (const Library* library = Load(dir.absoluteFilePath(name).toStdString()))
       state.libraries.push_back(library);
+  }
   return state.libraries;
 }
 
