@@ -3,10 +3,21 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include <netdb.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/pane_child.h"
 #include "platform/text.h"
@@ -17,38 +28,33 @@ namespace {
 
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 // Largest body piece handed to one ReceiveProgress.
-constexpr qint64 kPieceBytes = 64 * 1024;
-// Bytes the socket holds before TCP flow control slows the server down.
-constexpr qint64 kReadBufferBytes = 256 * 1024;
+constexpr std::size_t kPieceBytes = 64 * 1024;
+// Bytes read in one pass before the loop gets its turn; the rest waits in the kernel, where TCP
+// flow control slows the server down.
+constexpr std::size_t kPassBytes = 256 * 1024;
 // A header block longer than this is no header block.
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+// A host name that does not resolve.
+constexpr std::int32_t kLookupFailed = 103;
 // Any socket failure the table does not name (EPROTO).
 constexpr std::int32_t kOtherSocketError = 71;
 
-// LastErrorCode of a connection that fails, by socket error; the numbers follow Linux errno so
-// that they stay the same whatever the Qt version. HTTPSocket adds 1 (file cannot be
-// prepared), 5 (file cannot be written), 22 (unusable address) and 110 (connect took too long).
+// LastErrorCode of a connection that fails, by errno; the numbers follow Linux errno so that
+// they stay the same on every system. HTTPSocket adds 1 (file cannot be prepared), 5 (file
+// cannot be written), 22 (unusable address), 103 (name lookup failed) and 110 (connect took too
+// long).
 struct SocketErrorCode {
-  QAbstractSocket::SocketError error;
+  int error;
   std::int32_t code;
 };
 constexpr SocketErrorCode kSocketErrorCodes[] = {
-    {QAbstractSocket::ConnectionRefusedError, 111},
-    {QAbstractSocket::RemoteHostClosedError, 104},
-    {QAbstractSocket::HostNotFoundError, 103},
-    {QAbstractSocket::SocketAccessError, 13},
-    {QAbstractSocket::SocketResourceError, 24},
-    {QAbstractSocket::SocketTimeoutError, 110},
-    {QAbstractSocket::NetworkError, 101},
-    {QAbstractSocket::AddressInUseError, 98},
-    {QAbstractSocket::SocketAddressNotAvailableError, 99},
-    {QAbstractSocket::UnsupportedSocketOperationError, 95},
-    {QAbstractSocket::ProxyConnectionRefusedError, 111},
-    {QAbstractSocket::ProxyNotFoundError, 103},
-    {QAbstractSocket::ProxyConnectionTimeoutError, 110},
+    {ECONNREFUSED, 111}, {ECONNRESET, 104},   {EPIPE, 104},      {ENETUNREACH, 101},
+    {EHOSTUNREACH, 101}, {ETIMEDOUT, 110},    {EACCES, 13},      {EPERM, 13},
+    {EMFILE, 24},        {ENFILE, 24},        {EADDRINUSE, 98},  {EADDRNOTAVAIL, 99},
+    {EAFNOSUPPORT, 95},  {EOPNOTSUPP, 95},
 };
 
-std::int32_t CodeOf(QAbstractSocket::SocketError error) {
+std::int32_t CodeOf(int error) {
   for (const auto& entry : kSocketErrorCodes)
     if (entry.error == error) return entry.code;
   return kOtherSocketError;
@@ -124,6 +130,63 @@ std::int32_t StatusOf(std::string_view statusLine) {
   const auto blank = statusLine.find(' ');
   if (blank == std::string_view::npos) return 0;
   return ClampToInt32(LeadingNumber(statusLine.substr(blank + 1)));
+}
+
+// One address of the host, ready for connect().
+struct Endpoint {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+};
+
+// The addresses of the host in the order getaddrinfo gives them; none when it has none.
+std::vector<Endpoint> Addresses(const std::string& host, std::uint16_t port, int flags) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags | AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  std::vector<Endpoint> endpoints;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return endpoints;
+  for (const addrinfo* a = list; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    Endpoint& e = endpoints.emplace_back();
+    std::memcpy(&e.address, a->ai_addr, a->ai_addrlen);
+    e.length = a->ai_addrlen;
+  }
+  freeaddrinfo(list);
+  return endpoints;
+}
+
+// What a name lookup shares with its thread. The thread may outlive the socket and even the
+// loop (DNS can take long, and exit does not wait for it), so it holds nothing else.
+struct Lookup {
+  std::mutex mutex;
+  QObject* receiver = nullptr;  // null once nobody waits for the answer
+};
+
+using LookupAnswer = std::function<void(const std::vector<Endpoint>&)>;
+
+void LookUp(std::shared_ptr<Lookup> lookup, std::string host, std::uint16_t port,
+            LookupAnswer answer) {
+  const std::vector<Endpoint> endpoints = Addresses(host, port, 0);
+  // Held while posting, so that the receiver cannot go in between.
+  std::lock_guard lock(lookup->mutex);
+  if (!lookup->receiver) return;
+  QMetaObject::invokeMethod(
+      lookup->receiver, [answer = std::move(answer), endpoints] { answer(endpoints); },
+      Qt::QueuedConnection);
+}
+
+int SocketError(int fd) {
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
+  return error;
+}
+
+bool HasPendingBytes(int fd) {
+  int pending = 0;
+  return ioctl(fd, FIONREAD, &pending) == 0 && pending > 0;
 }
 
 }  // namespace
@@ -263,17 +326,20 @@ struct HTTPSocket::Transfer {
   Ref<FolderItem> file;
   QFile out;
   std::string request;
-  QTcpSocket* socket = nullptr;
+  std::size_t sent = 0;
+  std::shared_ptr<Lookup> lookup;
+  std::vector<Endpoint> endpoints;  // the host's addresses, tried in turn
+  std::size_t nextEndpoint = 0;
+  int fd = -1;
+  QSocketNotifier* reader = nullptr;
+  QSocketNotifier* writer = nullptr;
   QTimer* connectTimer = nullptr;
   QTimer* idleTimer = nullptr;
 
   bool established = false;
   bool ended = false;     // the connection is over: closed, broken, timed out or silent
   bool finished = false;  // its events are done, or it was dropped
-  bool connectTimedOut = false;
-  bool hasSocketError = false;
-  QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
-  std::int32_t addressError = 0;
+  std::int32_t failure = 0;  // why a connection that never came about ended
 
   bool headerDone = false;
   std::string head;
@@ -284,20 +350,77 @@ struct HTTPSocket::Transfer {
 
   ~Transfer() { Shut(); }
 
-  // Ends the connection without further signals. Deletion is deferred: this may run inside one
-  // of the socket's own signals.
+  // Ends the connection and any lookup without further signals.
   void Shut() {
-    for (QObject* o : {static_cast<QObject*>(socket), static_cast<QObject*>(connectTimer),
-                       static_cast<QObject*>(idleTimer)}) {
-      if (!o) continue;
-      o->disconnect();
-      o->deleteLater();
+    ForgetLookup();
+    CloseSocket();
+    for (QTimer* timer : {connectTimer, idleTimer}) {
+      if (!timer) continue;
+      timer->stop();
+      timer->disconnect();
+      timer->deleteLater();  // this may run inside the timer's own signal
     }
-    if (socket) socket->abort();
-    if (connectTimer) connectTimer->stop();
-    if (idleTimer) idleTimer->stop();
-    socket = nullptr;
     connectTimer = idleTimer = nullptr;
+  }
+
+  void ForgetLookup() {
+    if (!lookup) return;
+    std::lock_guard lock(lookup->mutex);
+    lookup->receiver = nullptr;
+    lookup.reset();
+  }
+
+  void CloseSocket() {
+    // Notifiers must let go of a descriptor before it is closed; deletion is deferred, as this
+    // may run inside one of their own signals.
+    for (QSocketNotifier* notifier : {reader, writer}) {
+      if (!notifier) continue;
+      notifier->setEnabled(false);
+      notifier->disconnect();
+      notifier->deleteLater();
+    }
+    reader = writer = nullptr;
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+
+  // Reading resumes once the connection is up and no handler holds the data up.
+  void Listen() {
+    if (reader && established && !ended) reader->setEnabled(true);
+  }
+
+  // Sends what is left of the request. A send that fails is left to the reading side, which
+  // still gets what the server said before it closed.
+  void Send() {
+    while (sent < request.size()) {
+      const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return;  // the writer fires again when there is room
+      } else {
+        break;
+      }
+    }
+    writer->setEnabled(false);
+  }
+
+  // One piece of what has arrived; empty when nothing is waiting or the connection is over.
+  std::string Receive() {
+    std::string piece(kPieceBytes, '\0');
+    for (;;) {
+      const ssize_t n = ::recv(fd, piece.data(), piece.size(), 0);
+      if (n > 0) {
+        piece.resize(static_cast<std::size_t>(n));
+        return piece;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      // A peer that closes or breaks an established connection ends the download, not fails it.
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) ended = true;
+      return {};
+    }
   }
 
   // Flushes and closes the file; false when what arrived could not all be stored.
@@ -419,15 +542,7 @@ void HTTPSocket::Get(const std::string& url, const Ref<FolderItem>& file) {
   port_ = address.port;
   transfer_ = t;
   if (address.error) {
-    // Reported from the loop like any other failure to connect.
-    t->addressError = address.error;
-    t->ended = true;
-    QMetaObject::invokeMethod(
-        context_.get(),
-        [this, alive = std::weak_ptr<int>(lifetime_)] {
-          if (alive.lock()) Pump();
-        },
-        Qt::QueuedConnection);
+    GiveUp(*t, address.error);
     return;
   }
   t->request = RequestText(address);
@@ -446,46 +561,18 @@ std::string HTTPSocket::RequestText(const HttpAddress& address) const {
 
 void HTTPSocket::Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& address) {
   Transfer* raw = t.get();
-  raw->socket = new QTcpSocket;
-  raw->socket->setReadBufferSize(kReadBufferBytes);
   raw->connectTimer = new QTimer;
   raw->connectTimer->setSingleShot(true);
   raw->idleTimer = new QTimer;
   raw->idleTimer->setSingleShot(true);
 
-  // The connections live as long as the socket's QObjects; Transfer::Shut cuts them.
-  QObject::connect(raw->socket, &QTcpSocket::connected, [this, raw] {
-    raw->established = true;
-    raw->connectTimer->stop();
-    raw->socket->write(raw->request.data(), static_cast<qint64>(raw->request.size()));
-    raw->idleTimer->start(idleTimeoutMs_);
-  });
-  QObject::connect(raw->socket, &QTcpSocket::readyRead, [this, raw] {
-    raw->idleTimer->start(idleTimeoutMs_);
-    Pump();
-  });
-  QObject::connect(raw->socket, &QTcpSocket::errorOccurred,
-                   [this, raw](QAbstractSocket::SocketError error) {
-                     if (!raw->ended) {
-                       raw->hasSocketError = true;
-                       raw->socketError = error;
-                     }
-                     raw->ended = true;
-                     Pump();
-                   });
-  QObject::connect(raw->socket, &QTcpSocket::disconnected, [this, raw] {
-    raw->ended = true;
-    Pump();
-  });
+  // The connections live as long as the timers; Transfer::Shut cuts them.
   QObject::connect(raw->connectTimer, &QTimer::timeout, [this, raw] {
-    if (raw->established) return;
-    raw->connectTimedOut = true;
-    raw->ended = true;
-    Pump();
+    if (!raw->established) GiveUp(*raw, kTimedOut);
   });
   QObject::connect(raw->idleTimer, &QTimer::timeout, [this, raw] {
     // Silence while our own handler holds the data up (a modal dialog, say) is not the server's.
-    if (pumping_ || raw->socket->bytesAvailable() > 0) {
+    if (pumping_ || HasPendingBytes(raw->fd)) {
       raw->idleTimer->start(idleTimeoutMs_);
       return;
     }
@@ -493,8 +580,104 @@ void HTTPSocket::Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& 
     Pump();
   });
 
+  // The timeout covers the name lookup as well.
   raw->connectTimer->start(connectTimeoutMs_);
-  raw->socket->connectToHost(QString::fromStdString(address.host), address.port);
+  Resolve(t, address);
+}
+
+// A literal address needs no lookup. A name's lookup blocks, so it runs on a thread of its own
+// and its answer comes back through the loop, to be ignored if the download is gone by then.
+void HTTPSocket::Resolve(const std::shared_ptr<Transfer>& t, const HttpAddress& address) {
+  t->endpoints = Addresses(address.host, address.port, AI_NUMERICHOST);
+  if (!t->endpoints.empty()) {
+    ConnectNext(*t, 0);
+    return;
+  }
+  t->lookup = std::make_shared<Lookup>();
+  t->lookup->receiver = context_.get();
+  LookupAnswer answer = [this, alive = std::weak_ptr<int>(lifetime_),
+                         weak = std::weak_ptr<Transfer>(t)](const std::vector<Endpoint>& found) {
+    const auto current = weak.lock();
+    if (!alive.lock() || !current || current->finished) return;
+    current->ForgetLookup();
+    if (found.empty()) {
+      GiveUp(*current, kLookupFailed);
+      return;
+    }
+    current->endpoints = found;
+    ConnectNext(*current, 0);
+  };
+  try {
+    std::thread(LookUp, t->lookup, address.host, address.port, std::move(answer)).detach();
+  } catch (const std::system_error& e) {
+    GiveUp(*t, CodeOf(e.code().value()));
+  }
+}
+
+// Tries the host's next address; when none is left, the last one's error is the one reported.
+void HTTPSocket::ConnectNext(Transfer& t, int error) {
+  t.CloseSocket();
+  while (t.nextEndpoint < t.endpoints.size()) {
+    const Endpoint& e = t.endpoints[t.nextEndpoint++];
+    const int fd = ::socket(e.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+      error = errno;
+      continue;
+    }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&e.address), e.length) == 0 ||
+        errno == EINPROGRESS || errno == EINTR) {
+      Watch(t, fd);
+      return;
+    }
+    error = errno;
+    ::close(fd);
+  }
+  GiveUp(t, CodeOf(error));
+}
+
+void HTTPSocket::Watch(Transfer& t, int fd) {
+  t.fd = fd;
+  t.reader = new QSocketNotifier(fd, QSocketNotifier::Read);
+  t.reader->setEnabled(false);  // until the connection is up
+  t.writer = new QSocketNotifier(fd, QSocketNotifier::Write);
+  Transfer* raw = &t;
+  // The connections live as long as the notifiers; Transfer::CloseSocket cuts them.
+  QObject::connect(t.reader, &QSocketNotifier::activated, [this, raw] {
+    // The notifier is level-triggered: while a handler holds the data up it would fire on every
+    // pass of that handler's loop. Pump turns it back on when the handler is done.
+    if (pumping_) raw->reader->setEnabled(false);
+    Pump();
+  });
+  QObject::connect(t.writer, &QSocketNotifier::activated, [this, raw] { Writable(*raw); });
+}
+
+// The first time, the outcome of connect(); after that, room for more of the request.
+void HTTPSocket::Writable(Transfer& t) {
+  if (!t.established) {
+    if (const int error = SocketError(t.fd)) {
+      ConnectNext(t, error);
+      return;
+    }
+    t.established = true;
+    t.connectTimer->stop();
+    t.idleTimer->start(idleTimeoutMs_);
+    if (!pumping_) t.Listen();
+  }
+  t.Send();
+}
+
+// Ends a connection that never came about; the error is raised from the loop, never from
+// within Get or a handler.
+void HTTPSocket::GiveUp(Transfer& t, std::int32_t code) {
+  t.Shut();
+  t.ended = true;
+  t.failure = code;
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this, alive = std::weak_ptr<int>(lifetime_)] {
+        if (alive.lock()) Pump();
+      },
+      Qt::QueuedConnection);
 }
 
 // Handles whatever the connection has brought. Signals that arrive while a handler runs (a
@@ -512,25 +695,21 @@ void HTTPSocket::Pump() {
     if (auto t = transfer_) Step(t);
   } while (pumpAgain_);
   pumping_ = false;
+  if (transfer_) transfer_->Listen();
 }
 
 void HTTPSocket::Step(const std::shared_ptr<Transfer>& t) {
   if (t->finished) return;
   if (!t->established) {
-    if (!t->ended) return;
-    std::int32_t code = kOtherSocketError;
-    if (t->addressError)
-      code = t->addressError;
-    else if (t->connectTimedOut)
-      code = kTimedOut;
-    else if (t->hasSocketError)
-      code = CodeOf(t->socketError);
-    Fail(t, code);
+    if (t->ended) Fail(t, t->failure ? t->failure : kOtherSocketError);
     return;
   }
-  while (t->socket && t->socket->bytesAvailable() > 0) {
-    const QByteArray piece = t->socket->read(kPieceBytes);
-    Consume(t, std::string(piece.constData(), static_cast<std::size_t>(piece.size())));
+  for (std::size_t taken = 0; !t->ended && taken < kPassBytes;) {
+    const std::string piece = t->Receive();
+    if (piece.empty()) break;
+    t->idleTimer->start(idleTimeoutMs_);
+    taken += piece.size();
+    Consume(t, piece);
     if (t->finished) return;
   }
   if (t->ended) Complete(t);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The framework's HTTP client: an asynchronous HTTP/1.0 GET of a web address into a file, with
-// the events ReceiveProgress, Error and DownloadComplete. Everything runs on the event loop.
+// the events ReceiveProgress, Error and DownloadComplete. Everything runs on the event loop but
+// the lookup of a host name, which blocks and so has a thread of its own.
 
 #include <cstdint>
 #include <memory>
@@ -105,11 +106,16 @@ class HTTPSocket : public Object, public EventSource {
   void Fail(const std::shared_ptr<Transfer>& t, std::int32_t code);
   void Drop(const std::shared_ptr<Transfer>& t);
   void Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& address);
+  void Resolve(const std::shared_ptr<Transfer>& t, const HttpAddress& address);
+  void ConnectNext(Transfer& t, int error);
+  void Watch(Transfer& t, int fd);
+  void Writable(Transfer& t);
+  void GiveUp(Transfer& t, std::int32_t code);
   std::string RequestText(const HttpAddress& address) const;
   void RaiseError(std::int32_t code);
 
   std::shared_ptr<Transfer> transfer_;
-  std::unique_ptr<QObject> context_;  // receiver of the socket's queued calls
+  std::unique_ptr<QObject> context_;  // receiver of the socket's queued calls and lookups
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);  // expires with the socket
   bool pumping_ = false;
   bool pumpAgain_ = false;

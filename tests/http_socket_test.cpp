@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -9,8 +10,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <limits>
+#include <ctime>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -52,8 +55,14 @@ struct SocketOwner : fw::Object {
   fw::Ref<fw::FolderItem> file;
   std::string fileAtCompletion;
 
+  std::function<void()> duringProgress;  // what the handler does besides taking note
+  int depth = 0, deepest = 0;
+
   void Progress(std::int32_t received, std::int32_t total, const std::string& data) {
     progress.push_back({received, total, data});
+    deepest = std::max(deepest, ++depth);
+    if (duringProgress) duringProgress();
+    --depth;
   }
   void Failed(std::int32_t code) { errors.push_back(code); }
   void Done(const std::string& u, std::int32_t s, const fw::Ref<fw::InternetHeaders>& h,
@@ -111,9 +120,11 @@ struct TestServer {
   QByteArray request;
   int connections = 0;
   bool peerGone = false;
+  bool resetOnClose = false;  // close with RST rather than FIN
 
-  TestServer(std::vector<QByteArray> pieces, bool close = true, int gapMs = 50) {
-    if (!server.listen(QHostAddress::LocalHost)) throw std::runtime_error("cannot listen");
+  TestServer(std::vector<QByteArray> pieces, bool close = true, int gapMs = 50,
+             const QHostAddress& host = QHostAddress::LocalHost) {
+    if (!server.listen(host)) throw std::runtime_error("cannot listen");
     QObject::connect(&server, &QTcpServer::newConnection, [=, this] {
       QTcpSocket* peer = server.nextPendingConnection();
       ++connections;
@@ -126,8 +137,14 @@ struct TestServer {
           QTimer::singleShot(static_cast<int>(gapMs * i), peer,
                              [peer, piece = pieces[i]] { peer->write(piece); });
         if (close)
-          QTimer::singleShot(static_cast<int>(gapMs * pieces.size()), peer,
-                             [peer] { peer->disconnectFromHost(); });
+          QTimer::singleShot(static_cast<int>(gapMs * pieces.size()), peer, [this, peer] {
+            if (resetOnClose) {
+              const linger abortive{1, 0};
+              ::setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                           &abortive, sizeof abortive);
+            }
+            peer->disconnectFromHost();
+          });
       });
     });
   }
@@ -141,6 +158,8 @@ struct HttpSocketTest : ::testing::Test {
   fw::Ref<fw::FolderItem> file;
 
   void SetUp() override {
+    // A name that must not resolve fails within seconds even where no name server answers.
+    setenv("RES_OPTIONS", "timeout:1 attempts:1", 0);
     Owner() = fw::MakeRef<SocketOwner>();
     socket = fw::Cast<fw::HTTPSocket>(fw::RuntimeNewObject(WindowSocketClass()));
     const auto& owner = SocketOwner::ClassHandle();
@@ -457,6 +476,110 @@ TEST_F(HttpSocketTest, ANewGetIntoTheSameFileStartsItAfresh) {
   socket->Get(second.Url("/"), file);
   ASSERT_TRUE(WaitFor([&] { return Completed(); }));
   EXPECT_EQ(R().fileAtCompletion, "new");
+}
+
+TEST_F(HttpSocketTest, AResetAfterTheHeadersCompletesWithWhatArrived) {
+  TestServer server({"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", "part"});
+  server.resetOnClose = true;
+  socket->Get(server.Url("/a"), file);
+  ASSERT_TRUE(WaitFor([&] { return Completed() || !R().errors.empty(); }));
+  EXPECT_TRUE(R().errors.empty());
+  EXPECT_EQ(R().status, 200);
+  EXPECT_EQ(R().fileAtCompletion, "part");
+}
+
+TEST_F(HttpSocketTest, ARequestLargerThanTheSocketBuffersIsSentWhole) {
+  const std::string cookie(8 * 1024 * 1024, 'c');
+  socket->SetRequestHeader("Cookie", cookie);
+  TestServer server({"HTTP/1.0 200 OK\r\n\r\nok"});
+  socket->Get(server.Url("/"), file);
+  ASSERT_TRUE(WaitFor([&] { return Completed(); }, 8000));
+  EXPECT_TRUE(server.request.endsWith("Cookie: " + QByteArray::fromStdString(cookie) + "\r\n\r\n"));
+  EXPECT_EQ(R().fileAtCompletion, "ok");
+}
+
+// A handler that runs a loop of its own (a modal dialog, say) while more data comes in.
+TEST_F(HttpSocketTest, AHandlerRunningItsOwnLoopIsNotReenteredNorSpunNorTimedOut) {
+  // The idle timeout first expires while the handler runs and before more data has come; the
+  // last piece comes after the handler is done.
+  TestServer server({"HTTP/1.0 200 OK\r\n\r\nfirst", "second", "third", "fourth"}, true, 300);
+  socket->SetTimeouts(2000, 250);
+  double handlerCpuMs = -1;
+  R().duringProgress = [&] {
+    if (R().progress.size() != 1) return;
+    timespec start{}, end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    QEventLoop loop;
+    QTimer::singleShot(750, &loop, &QEventLoop::quit);
+    loop.exec();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    handlerCpuMs = (end.tv_sec - start.tv_sec) * 1e3 + (end.tv_nsec - start.tv_nsec) / 1e6;
+  };
+  socket->Get(server.Url("/"), file);
+  ASSERT_TRUE(WaitFor([&] { return Completed(); }));
+  EXPECT_EQ(R().deepest, 1) << "no event while a handler runs";
+  EXPECT_LT(handlerCpuMs, 150) << "waiting data must not keep the loop busy";
+  EXPECT_EQ(R().Body(), "firstsecondthirdfourth")
+      << "held data is neither lost nor taken for silence";
+  EXPECT_EQ(R().fileAtCompletion, "firstsecondthirdfourth");
+  EXPECT_TRUE(R().errors.empty());
+}
+
+TEST_F(HttpSocketTest, AnIPv6LiteralReachesTheServer) {
+  std::unique_ptr<TestServer> server;
+  try {
+    server = std::make_unique<TestServer>(std::vector<QByteArray>{"HTTP/1.0 200 OK\r\n\r\nsix"},
+                                          true, 50, QHostAddress::LocalHostIPv6);
+  } catch (const std::runtime_error&) {
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  const std::string hostPort = "[::1]:" + std::to_string(server->server.serverPort());
+  socket->Get("http://" + hostPort + "/v6", file);
+  ASSERT_TRUE(WaitFor([&] { return Completed() || !R().errors.empty(); }));
+  EXPECT_TRUE(R().errors.empty());
+  EXPECT_EQ(server->request.toStdString(), ExpectedRequest("/v6", hostPort));
+  EXPECT_EQ(R().fileAtCompletion, "six");
+}
+
+// Names are looked up away from the loop; the ".invalid" domain never resolves.
+TEST_F(HttpSocketTest, AHostNameIsLookedUpAndAnUnknownOneIsErrorLookupFailed) {
+  TestServer server({"HTTP/1.0 200 OK\r\n\r\nnamed"});
+  const std::string hostPort = "localhost:" + std::to_string(server.server.serverPort());
+  socket->Get("http://" + hostPort + "/", file);
+  ASSERT_TRUE(WaitFor([&] { return Completed() || !R().errors.empty(); }, 20000));
+  EXPECT_TRUE(R().errors.empty());
+  EXPECT_EQ(server.request.toStdString(), ExpectedRequest("/", hostPort));
+  EXPECT_EQ(R().fileAtCompletion, "named");
+
+  const int before = R().Events();
+  socket->Get("http://camera.frametide.invalid/live.jpg", file);
+  EXPECT_TRUE(R().errors.empty()) << "never from within Get";
+  ASSERT_TRUE(WaitFor([&] { return !R().errors.empty(); }, 20000));
+  EXPECT_EQ(R().errors, std::vector<std::int32_t>{103});
+  EXPECT_EQ(socket->LastErrorCode(), 103);
+  RunLoopFor(100);
+  EXPECT_EQ(R().Events(), before + 1);
+}
+
+TEST_F(HttpSocketTest, ALookupAnsweredAfterItsDownloadIsGoneIsIgnored) {
+  const std::string unknown = "http://camera.frametide.invalid/live.jpg";
+  // Superseded: the stale answer must not end or disturb the download that replaced it.
+  TestServer server({"HTTP/1.0 200 OK\r\n\r\n", "late", "r"}, true, 150);
+  socket->Get(unknown, file);
+  socket->Get(server.Url("/"), file);
+  ASSERT_TRUE(WaitFor([&] { return Completed() || !R().errors.empty(); }));
+  EXPECT_TRUE(R().errors.empty());
+  EXPECT_EQ(R().fileAtCompletion, "later");
+
+  // Closed, then released: the answer has neither a download nor a socket to go to.
+  const int before = R().Events();
+  socket->Get(unknown, file);
+  socket->Close();
+  RunLoopFor(300);
+  socket->Get(unknown, file);
+  socket.Reset();
+  RunLoopFor(300);
+  EXPECT_EQ(R().Events(), before);
 }
 
 }  // namespace
