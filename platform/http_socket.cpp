@@ -347,6 +347,7 @@ struct HTTPSocket::Transfer {
   std::int64_t total = 0;
   std::int64_t received = 0;
   Ref<InternetHeaders> headers;
+  char buffer[kPieceBytes];
 
   ~Transfer() { Shut(); }
 
@@ -409,13 +410,9 @@ struct HTTPSocket::Transfer {
 
   // One piece of what has arrived; empty when nothing is waiting or the connection is over.
   std::string Receive() {
-    std::string piece(kPieceBytes, '\0');
     for (;;) {
-      const ssize_t n = ::recv(fd, piece.data(), piece.size(), 0);
-      if (n > 0) {
-        piece.resize(static_cast<std::size_t>(n));
-        return piece;
-      }
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
       if (n < 0 && errno == EINTR) continue;
       // A peer that closes or breaks an established connection ends the download, not fails it.
       if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) ended = true;

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <limits>
-#include <ctime>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
