@@ -121,7 +121,7 @@ constexpr std::array<std::string_view, kPluginEntrypointCount> kDeclarations{{
     "EditableMovie.SoundTrack",  // 109
     "EditableMovie.VideoTrack",  // 110
     "EditableMovie.NewVideoTrack(width As Integer, height As Integer, frameRate As double) As QTVideoTrack",  // 111
-    "EditableMovie.NewVideoTrack(width As Integer, height As Integer, timeScale As Integer, frameDuration As Integer) As QTVideoTrack",  // 112
+    "EditableMovie.NewVideoTrack",  // 112: the variant with a time scale and a frame duration
     "EditableMovie.NewSoundTrack",  // 113
     "EditableMovie.DataSize",  // 114
     "EditableMovie.InsertMovieSegment",  // 115

@@ -75,9 +75,9 @@ const ClassRecord& Application::ClassHandle() {
              Yield(args.empty() ? 0 : FromValue<std::int32_t>(args[0]));
              return {};
            }))
-      .Add("AddMenuHandler", {"String", "Delegate"}, "", Unsupported(n + "AddMenuHandler"))
-      .Add("AddPollableObject", {"Object"}, "", Unsupported(n + "AddPollableObject"))
-      .Add("RemovePollableObject", {"Object"}, "", Unsupported(n + "RemovePollableObject"))
+      .Add("_AddMenuHandler", {"String", "Delegate"}, "", Unsupported(n + "_AddMenuHandler"))
+      .Add("_AddPollableObject", {"Object"}, "", Unsupported(n + "_AddPollableObject"))
+      .Add("_RemovePollableObject", {"Object"}, "", Unsupported(n + "_RemovePollableObject"))
       .Add("AddTrayItem", {"TrayItem"}, "Boolean", Unsupported(n + "AddTrayItem"))
       .Add("RemoveTrayItem", {"TrayItem"}, "", Unsupported(n + "RemoveTrayItem"))
       .Add("YieldToNextThread", {}, "", On([](Application&, auto) -> Value {
@@ -89,27 +89,27 @@ const ClassRecord& Application::ClassHandle() {
              if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
              return {};
            }))
-      .Add("DoSingleEvent", {"Boolean"}, "", On([](Application&, auto) -> Value {
+      .Add("_DoSingleEvent", {"Boolean"}, "", On([](Application&, auto) -> Value {
              Yield(0);
              return {};
            }))
-      .Add("EnableMenuItems", {"MenuItem()"}, "", On([](Application& a, auto) -> Value {
+      .Add("_EnableMenuItems", {"MenuItem()"}, "", On([](Application& a, auto) -> Value {
              a.RaiseEvent("EnableMenuItems");
              return {};
            }))
-      .Add("CallOpen", {}, "", On([](Application& a, auto) -> Value {
+      .Add("_CallOpen", {}, "", On([](Application& a, auto) -> Value {
              a.RaiseEvent("Open");
              return {};
            }))
-      .Add("HandleMenuCommand", {"MenuItem"}, "Boolean",
+      .Add("_HandleMenuCommand", {"MenuItem"}, "Boolean",
            On([](Application&, auto args) -> Value {
              auto item = args.empty() ? Ref<MenuItem>() : FromValue<Ref<MenuItem>>(args[0]);
              item->Activate();
              return true;
            }))
-      .Add("LoadPictureFromBundle", {"String"}, "Picture", Unsupported(n + "LoadPictureFromBundle"))
-      .Add("LoadBundleSound", {"String"}, "Sound", Unsupported(n + "LoadBundleSound"))
-      .Add("DependencyList", {}, "", Unsupported(n + "DependencyList"))
+      .Add("_LoadPictureFromBundle", {"String"}, "Picture", Unsupported(n + "_LoadPictureFromBundle"))
+      .Add("_LoadBundleSound", {"String"}, "Sound", Unsupported(n + "_LoadBundleSound"))
+      .Add("__DependencyList", {}, "", Unsupported(n + "__DependencyList"))
       .Property(DeclareProperty<&Application::MenuBar, &Application::SetMenuBar>(
           "MenuBar", PropertyType::Object, "MenuBar"))
       .Register();

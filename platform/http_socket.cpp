@@ -469,7 +469,7 @@ const ClassRecord& HTTPSocket::ClassHandle() {
                                                                          PropertyType::Int32))
       .Interface("Readable")
       .Interface("Writeable")
-      .Interface("SOAPSocket")
+      .Interface("_SOAPSocket")
       .Register();
 }
 

@@ -69,10 +69,10 @@ ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
                }
              return None();
            }))
-      .Add("Lookup", {"String"}, "MenuItem", On([](MenuItem& m, auto a) -> Value {
+      .Add("_Lookup", {"String"}, "MenuItem", On([](MenuItem& m, auto a) -> Value {
              return ToValue(m.Lookup(FromValue<std::string>(a[0])));
            }))
-      .Add("Lookup", {"String", "Int32"}, "MenuItem", Unsupported(n + "Lookup"))
+      .Add("_Lookup", {"String", "Int32"}, "MenuItem", Unsupported(n + "_Lookup"))
       .Add("MenuItem", {}, "", On([](MenuItem&, auto) { return None(); }))
       .Add("Constructor", {"String", "Variant"}, "", On([](MenuItem& m, auto a) {
              m.SetText(FromValue<std::string>(a[0]));
@@ -80,13 +80,13 @@ ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
            }))
       .Add("PopUp", {}, "MenuItem", Unsupported(n + "PopUp"))
       .Add("PopUp", {"Int32", "Int32"}, "MenuItem", Unsupported(n + "PopUp"))
-      .Add("Swap", {"String", "MenuItem"}, "", Unsupported(n + "Swap"))
-      .Add("DisableEntirely", {}, "", On([](MenuItem& m, auto) {
+      .Add("_Swap", {"String", "MenuItem"}, "", Unsupported(n + "_Swap"))
+      .Add("_DisableEntirely", {}, "", On([](MenuItem& m, auto) {
              m.SetEnabled(false);
              for (std::int32_t i = 0; i < m.Count(); ++i) m.Item(i)->SetEnabled(false);
              return None();
            }))
-      .Add("SelfEnable", {}, "", On([](MenuItem& m, auto) {
+      .Add("_SelfEnable", {}, "", On([](MenuItem& m, auto) {
              m.SetEnabled(true);
              return None();
            }))
@@ -217,8 +217,8 @@ const ClassRecord& MenuBar::ClassHandle() {
   return ClassBuilder("MenuBar", &MenuItem::ClassHandle())
       .Scope("Public")
       .Allocator([] { return new MenuBar; })
-      .Add("InstallClone", {"MenuItem"}, "", Unsupported("MenuBar.InstallClone"))
-      .Add("DependencyList", {}, "", Unsupported("MenuBar.DependencyList"))
+      .Add("_InstallClone", {"MenuItem"}, "", Unsupported("MenuBar._InstallClone"))
+      .Add("__DependencyList", {}, "", Unsupported("MenuBar.__DependencyList"))
       .Register();
 }
 

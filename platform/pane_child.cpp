@@ -5,7 +5,7 @@
 namespace fw {
 
 Ref<Object> PaneChildWindow(Object& control) {
-  if (!control.Class().Answers("PaneChild")) return nullptr;
+  if (!control.Class().Answers("_PaneChild")) return nullptr;
   return FromValue<Ref<Object>>(Invoke(control, "Window"));
 }
 

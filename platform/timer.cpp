@@ -17,7 +17,7 @@ const ClassRecord& Timer::ClassHandle() {
            Method<&Timer::AddActionNotificationReceiver>())
       .Add("removeActionNotificationReceiver", {"actionNotificationReceiver"}, "",
            Method<&Timer::RemoveActionNotificationReceiver>())
-      .Add("CallAction", {}, "", Method<&Timer::CallAction>())
+      .Add("_CallAction", {}, "", Method<&Timer::CallAction>())
       .Property(DeclareProperty<&Timer::Mode, &Timer::SetMode>("Mode", PropertyType::Int32))
       .Property(DeclareProperty<&Timer::Period, &Timer::SetPeriod>("Period", PropertyType::Int32))
       .Interface("actionSource")

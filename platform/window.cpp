@@ -49,16 +49,16 @@ class WindowFrame : public QMainWindow {
   }
   void moveEvent(QMoveEvent* event) override {
     QMainWindow::moveEvent(event);
-    if (owner_ && isVisible()) owner_->ToolkitInvoke("CallMoved");
+    if (owner_ && isVisible()) owner_->ToolkitInvoke("_CallMoved");
   }
   void changeEvent(QEvent* event) override {
     QMainWindow::changeEvent(event);
     if (owner_ && event->type() == QEvent::ActivationChange)
-      owner_->ToolkitInvoke(isActiveWindow() ? "CallActivated" : "CallDeactivated");
+      owner_->ToolkitInvoke(isActiveWindow() ? "_CallActivated" : "_CallDeactivated");
   }
   void keyPressEvent(QKeyEvent* event) override {
     if (owner_ && !event->text().isEmpty()) {
-      Value handled = owner_->ToolkitInvoke("KeyDown", {event->text().toStdString()});
+      Value handled = owner_->ToolkitInvoke("_KeyDown", {event->text().toStdString()});
       if (auto* b = std::get_if<bool>(&handled); b && *b) return;
     }
     QMainWindow::keyPressEvent(event);
@@ -85,30 +85,30 @@ class ContentArea : public QWidget {
     // Hidden resizes come from the toolkit settling its layout, not from the user.
     if (owner_ && isVisible() &&
         owner_->ContentResized(event->size().width(), event->size().height()))
-      owner_->ToolkitInvoke("CallResized");
+      owner_->ToolkitInvoke("_CallResized");
   }
   void mousePressEvent(QMouseEvent* event) override {
     const QPoint p = event->position().toPoint();
-    if (owner_) owner_->ToolkitInvoke("CallMouseDown", {p.x(), p.y()});
+    if (owner_) owner_->ToolkitInvoke("_CallMouseDown", {p.x(), p.y()});
     QWidget::mousePressEvent(event);
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     const QPoint p = event->position().toPoint();
-    if (owner_) owner_->ToolkitInvoke("MouseMove", {p.x(), p.y()});
+    if (owner_) owner_->ToolkitInvoke("_MouseMove", {p.x(), p.y()});
     QWidget::mouseMoveEvent(event);
   }
   void enterEvent(QEnterEvent* event) override {
     QWidget::enterEvent(event);
-    if (owner_) owner_->ToolkitInvoke("MouseEnter");
+    if (owner_) owner_->ToolkitInvoke("_MouseEnter");
   }
   void leaveEvent(QEvent* event) override {
     QWidget::leaveEvent(event);
-    if (owner_) owner_->ToolkitInvoke("MouseExit");
+    if (owner_) owner_->ToolkitInvoke("_MouseExit");
   }
   void wheelEvent(QWheelEvent* event) override {
     const QPoint p = event->position().toPoint();
     const QPoint d = event->angleDelta() / 120;
-    if (owner_) owner_->ToolkitInvoke("MouseWheel", {p.x(), p.y(), d.x(), d.y()});
+    if (owner_) owner_->ToolkitInvoke("_MouseWheel", {p.x(), p.y(), d.x(), d.y()});
     QWidget::wheelEvent(event);
   }
 
@@ -519,7 +519,7 @@ void Window::AddControl(const std::string& name, const Ref<Object>& control) {
     if (rc->OwnerWindow() != this) rc->AttachTo(*this);
   }
   // Non-visual controls learn their window through their own class table.
-  if (control->Class().Answers("PaneChild")) Call(*control, "SetWindow", Ref<Window>(this));
+  if (control->Class().Answers("_PaneChild")) Call(*control, "_SetWindow", Ref<Window>(this));
 }
 
 void Window::RemoveControl(const Ref<Object>& control) {
@@ -738,36 +738,36 @@ ClassBuilder& AddWindowOperations(ClassBuilder& b) {
       .Add("Control", {"Int32"}, "RectControl", Method<&Window::Control>())
       .Add("SetFocus", {}, "", Method<&Window::SetFocus>())
       .Add("DrawInto", {"Graphics", "Int32", "Int32"}, "", Method<&Window::DrawInto>())
-      .Add("DrawBackground", {"Graphics"}, "", Unsupported(n + "DrawBackground"))
+      .Add("_DrawBackground", {"Graphics"}, "", Unsupported(n + "_DrawBackground"))
       .Add("UpdateNow", {}, "", Method<&Window::UpdateNow>())
-      .Add("AddControl", {"String", "Object"}, "", Method<&Window::AddControl>())
-      .Add("AddMenuHandler", {"String", "Delegate"}, "", Unsupported(n + "AddMenuHandler"))
+      .Add("_AddControl", {"String", "Object"}, "", Method<&Window::AddControl>())
+      .Add("_AddMenuHandler", {"String", "Delegate"}, "", Unsupported(n + "_AddMenuHandler"))
       .Add("Window", {}, "", Unsupported(n + "Window"))
       .Add("Operator_Convert", {}, "Object", Unsupported(n + "Operator_Convert"))
-      .Add("New", {"String"}, "Object", Method<&Window::New>())
-      .Add("Move", {"Int32", "Int32"}, "", Method<&Window::Move>())
+      .Add("__New", {"String"}, "Object", Method<&Window::New>())
+      .Add("_Move", {"Int32", "Int32"}, "", Method<&Window::Move>())
       .Add("Maximize", {}, "", Method<&Window::Maximize>())
       .Add("Minimize", {}, "", Method<&Window::Minimize>())
       .Add("Restore", {}, "", Method<&Window::Restore>())
-      .Add("Update", {}, "", Unsupported(n + "Update"))
-      .Add("CallMoved", {}, "", RaiseBody("Moved"))
-      .Add("EnableMenuItems", {}, "", RaiseBody("EnableMenuItems"))
-      .Add("CallActivated", {}, "", RaiseBody("Activate"))
-      .Add("CallDeactivated", {}, "", RaiseBody("Deactivate"))
-      .Add("HandleMenuCommand", {"String"}, "Boolean", Unsupported(n + "HandleMenuCommand"))
-      .Add("UnifiedClose", {}, "", Method<&Window::Close>())
-      .Add("CallMouseDown", {"Int32", "Int32"}, "Boolean", RaiseBody("MouseDown", true))
-      .Add("CallResized", {}, "", RaiseBody("Resized"))
-      .Add("CallResizing", {}, "", RaiseBody("Resizing"))
-      .Add("RemoveControl", {"Object"}, "", Method<&Window::RemoveControl>())
-      .Add("MouseEnter", {}, "", RaiseBody("MouseEnter"))
-      .Add("MouseExit", {}, "", RaiseBody("MouseExit"))
-      .Add("MouseMove", {"Int32", "Int32"}, "", RaiseBody("MouseMove"))
-      .Add("Paint", {"Graphics"}, "", RaiseBody("Paint"))
-      .Add("MouseWheel", {"Int32", "Int32", "Int32", "Int32"}, "Boolean",
+      .Add("_Update", {}, "", Unsupported(n + "_Update"))
+      .Add("_CallMoved", {}, "", RaiseBody("Moved"))
+      .Add("_EnableMenuItems", {}, "", RaiseBody("EnableMenuItems"))
+      .Add("_CallActivated", {}, "", RaiseBody("Activate"))
+      .Add("_CallDeactivated", {}, "", RaiseBody("Deactivate"))
+      .Add("_HandleMenuCommand", {"String"}, "Boolean", Unsupported(n + "_HandleMenuCommand"))
+      .Add("_UnifiedClose", {}, "", Method<&Window::Close>())
+      .Add("_CallMouseDown", {"Int32", "Int32"}, "Boolean", RaiseBody("MouseDown", true))
+      .Add("_CallResized", {}, "", RaiseBody("Resized"))
+      .Add("_CallResizing", {}, "", RaiseBody("Resizing"))
+      .Add("_RemoveControl", {"Object"}, "", Method<&Window::RemoveControl>())
+      .Add("_MouseEnter", {}, "", RaiseBody("MouseEnter"))
+      .Add("_MouseExit", {}, "", RaiseBody("MouseExit"))
+      .Add("_MouseMove", {"Int32", "Int32"}, "", RaiseBody("MouseMove"))
+      .Add("_Paint", {"Graphics"}, "", RaiseBody("Paint"))
+      .Add("_MouseWheel", {"Int32", "Int32", "Int32", "Int32"}, "Boolean",
            RaiseBody("MouseWheel", true))
-      .Add("KeyDown", {"String"}, "Boolean", RaiseBody("KeyDown", true))
-      .Add("DependencyList", {}, "", Unsupported(n + "DependencyList"))
+      .Add("_KeyDown", {"String"}, "Boolean", RaiseBody("KeyDown", true))
+      .Add("__DependencyList", {}, "", Unsupported(n + "__DependencyList"))
       .Add("Constructor", {}, "", Method<&Window::Constructor>())
       .Add("TrueWindow", {}, "Window", Method<&Window::TrueWindow>())
       .Add("FocusNext", {}, "", Method<&Window::FocusNext>())

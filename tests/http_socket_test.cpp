@@ -108,7 +108,7 @@ const fw::ClassRecord& WindowSocketClass() {
            [](fw::Object&, std::span<const fw::Value>) -> fw::Value {
              return fw::ToValue(Owner());
            })
-      .Interface("PaneChild")
+      .Interface("_PaneChild")
       .Register();
 }
 
@@ -240,7 +240,7 @@ TEST(HttpSocketClass, TableInterfacesAndProperties) {
   const auto& c = fw::HTTPSocket::ClassHandle();
   EXPECT_GE(c.SlotOf("Constructor", {}), 0);
   EXPECT_GE(c.SlotOf("Get", {"String", "FolderItem"}), 0);
-  for (const char* i : {"Readable", "Writeable", "SOAPSocket"}) EXPECT_TRUE(c.Answers(i)) << i;
+  for (const char* i : {"Readable", "Writeable", "_SOAPSocket"}) EXPECT_TRUE(c.Answers(i)) << i;
   for (const char* p : {"Address", "Port", "yield", "LastErrorCode"})
     EXPECT_TRUE(c.FindProperty(p)) << p;
   auto socket = fw::RuntimeNewObject(c);

@@ -63,10 +63,10 @@ TEST(MenuBar, ClassTableIsMenuItemsThenBarsThenOwn) {
   EXPECT_EQ(record.Name(), "Menu.Menu");
   EXPECT_EQ(record.Parent(), &fw::MenuBar::ClassHandle());
   const char* names[] = {"Enable", "Close", "Item", "Count", "Child", "Append", "Insert",
-                         "Remove", "Remove", "Remove", "Lookup", "Lookup", "MenuItem",
-                         "Constructor", "PopUp", "PopUp", "Swap", "DisableEntirely",
-                         "SelfEnable", "MenuItem", "Constructor", "InstallClone",
-                         "DependencyList", "Untitled1", "Untitled2"};
+                         "Remove", "Remove", "Remove", "_Lookup", "_Lookup", "MenuItem",
+                         "Constructor", "PopUp", "PopUp", "_Swap", "_DisableEntirely",
+                         "_SelfEnable", "MenuItem", "Constructor", "_InstallClone",
+                         "__DependencyList", "Untitled1", "Untitled2"};
   ASSERT_EQ(record.Table().size(), std::size(names));
   for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(record.Table()[i].name, names[i]) << i;
   EXPECT_EQ(record.Table()[20].arguments.size(), 0u);

@@ -31,35 +31,84 @@ std::string PluginFailure(F&& call) {
   return {};
 }
 
+// Every declaration, in entry order: the functions, then each class's members.
+const std::vector<std::string> kExpectedDeclarations = {
+    "EncodeBase64(data As String, lineWrap As Integer = 76) As String",
+    "MD5(data As String) As String", "FolderItem.CreateMovie() As EditableMovie",
+    "QT3DAudio.__init", "QT3DAudio.CPULoad.Get", "QT3DAudio.CPULoad.Set", "QT3DAudio.Medium.Get",
+    "QT3DAudio.Medium.Set", "QT3DAudio.Humidity.Get", "QT3DAudio.Humidity.Set",
+    "QT3DAudio.RoomSize.Get", "QT3DAudio.RoomSize.Set", "QT3DAudio.RoomReflectivity.Get",
+    "QT3DAudio.RoomReflectivity.Set", "QT3DAudio.ReverbAttenuation.Get",
+    "QT3DAudio.ReverbAttenuation.Set", "QT3DAudio.SourceMode.Get", "QT3DAudio.SourceMode.Set",
+    "QT3DAudio.ReferenceDistance.Get", "QT3DAudio.ReferenceDistance.Set",
+    "QT3DAudio.ConeAngleCos.Get", "QT3DAudio.ConeAngleCos.Set", "QT3DAudio.ConeAttenuation.Get",
+    "QT3DAudio.ConeAttenuation.Set", "QT3DAudio.LocationElevation.Get",
+    "QT3DAudio.LocationElevation.Set", "QT3DAudio.LocationAzimuth.Get",
+    "QT3DAudio.LocationAzimuth.Set", "QT3DAudio.LocationDistance.Get",
+    "QT3DAudio.LocationDistance.Set", "QT3DAudio.LocationProjectionAngle.Get",
+    "QT3DAudio.LocationProjectionAngle.Set", "QT3DAudio.LocationSourceVelocity.Get",
+    "QT3DAudio.LocationSourceVelocity.Set", "QT3DAudio.LocationListenerVelocity.Get",
+    "QT3DAudio.LocationListenerVelocity.Set", "QTEffect.__exit", "QTEffectSequence.__exit",
+    "QTEffectSequence.Constructor", "QTEffectSequence.Image.Get", "QTUserData.UserDataCount",
+    "QTUserData.GetUserData", "QTUserData.AddUserData", "QTUserData.RemoveUserData",
+    "QTUserData.GetUserDataText", "QTUserData.SetUserDataText", "QTTrack.__exit",
+    "QTTrack.FindFirstSample", "QTTrack.FindNextSample", "QTTrack.FindFirstKeyFrame",
+    "QTTrack.FindNextKeyFrame", "QTTrack.DataSize", "QTTrack.DeleteTrackSegment", "QTTrack.Delete",
+    "QTTrack.Duration.Get", "QTTrack.Enabled.Get", "QTTrack.Enabled.Set", "QTTrack.MediaType.Get",
+    "QTTrack.TrackOffset.Get", "QTTrack.TrackOffset.Set", "QTTrack.TimeScale.Get",
+    "QTTrack.TimeScale.Set", "QTTrack.TimeDuration.Get", "QTTrack.TrackID.Get",
+    "QTVideoTrack.__init", "QTVideoTrack.__exit", "QTVideoTrack.AppendPicture(pic As Picture)",
+    "QTVideoTrack.SelectCompressionSettings", "QTVideoTrack.InsertVideoTrackSegment",
+    "QTVideoTrack.AppendVideoTrackSegment", "QTVideoTrack.FrameRate.Get",
+    "QTVideoTrack.CompressionType.Get", "QTVideoTrack.CompressionType.Set",
+    "QTVideoTrack.CompressionQuality.Get", "QTVideoTrack.CompressionQuality.Set",
+    "QTGraphicsExporter.__exit", "QTGraphicsExporter.RequestSettings",
+    "QTGraphicsExporter.SavePicture", "QTGraphicsExporter.HasSettingsDialog.Get",
+    "QTGraphicsExporter.DefaultExtension.Get", "QTGraphicsExporter.SettingsDescription.Get",
+    "QTGraphicsExporter.DesiredTargetDataSize.Get", "QTGraphicsExporter.DesiredTargetDataSize.Set",
+    "QTGraphicsExporter.CompressionQuality.Get", "QTGraphicsExporter.CompressionQuality.Set",
+    "QTGraphicsExporter.OutputFileType.Get", "QTGraphicsExporter.OutputFileType.Set",
+    "QTGraphicsExporter.OutputFileCreator.Get", "QTGraphicsExporter.OutputFileCreator.Set",
+    "QTSoundTrack.__exit", "QTSoundTrack.Set3D", "QTSoundTrack.Get3D",
+    "QTSoundTrack.InsertSoundTrackSegment", "QTSoundTrack.InsertEmptySoundTrackSegment",
+    "QTSoundTrack.AppendSoundTrackSegment", "QTSoundTrack.Volume.Get", "QTSoundTrack.Volume.Set",
+    "QTSoundTrack.Balance.Get", "QTSoundTrack.Balance.Set", "QTSoundTrack.Bass.Get",
+    "QTSoundTrack.Bass.Set", "QTSoundTrack.Treble.Get", "QTSoundTrack.Treble.Set",
+    "QTSoundTrack.SampleRate.Get", "QTSoundTrack.SampleSize.Get", "QTSoundTrack.Stereo.Get",
+    "QTSoundTrack.Compressor.Get", "EditableMovie.__exit", "EditableMovie.Track",
+    "EditableMovie.SoundTrack", "EditableMovie.VideoTrack",
+    "EditableMovie.NewVideoTrack(width As Integer, height As Integer, frameRate As double) As QTVideoTrack",
+    "EditableMovie.NewVideoTrack", "EditableMovie.NewSoundTrack", "EditableMovie.DataSize",
+    "EditableMovie.InsertMovieSegment", "EditableMovie.AppendMovieSegment",
+    "EditableMovie.ScaleMovieSegment", "EditableMovie.Clear", "EditableMovie.Copy",
+    "EditableMovie.Cut", "EditableMovie.Paste", "EditableMovie.SetUndoEditState",
+    "EditableMovie.SetRedoEditState", "EditableMovie.RestoreUndoEditState",
+    "EditableMovie.RestoreRedoEditState", "EditableMovie.CommitChanges", "EditableMovie.Flatten",
+    "EditableMovie.TrackCount.Get", "EditableMovie.Position.Get", "EditableMovie.Position.Set",
+    "EditableMovie.Duration.Get", "EditableMovie.EOF.Get", "EditableMovie.Picture.Get",
+    "EditableMovie.Poster.Get", "EditableMovie.UserData.Get", "EditableMovie.TimeScale.Get",
+    "EditableMovie.TimeScale.Set", "EditableMovie.TimeValue.Get", "EditableMovie.TimeValue.Set",
+    "EditableMovie.TimeDuration.Get", "EditableMovie.Handle.Get", "EditableMovie.SelStart.Get",
+    "EditableMovie.SelStart.Set", "EditableMovie.SelLength.Get", "EditableMovie.SelLength.Set",
+    "EditableMovie.SaveOnClose.Get", "EditableMovie.SaveOnClose.Set",
+};
+
 TEST(PluginDeclarations, CountAndTextsInEntryOrder) {
   const auto& d = PluginDeclarations();
+  ASSERT_EQ(kExpectedDeclarations.size(), 148u);
   ASSERT_EQ(d.size(), 148u);
-  EXPECT_EQ(d[0], "EncodeBase64(data As String, lineWrap As Integer = 76) As String");
-  EXPECT_EQ(d[1], "MD5(data As String) As String");
-  EXPECT_EQ(d[2], "FolderItem.CreateMovie() As EditableMovie");
-  EXPECT_EQ(d[3], "QT3DAudio.__init");
-  EXPECT_EQ(d[4], "QT3DAudio.CPULoad.Get");
-  EXPECT_EQ(d[35], "QT3DAudio.LocationListenerVelocity.Set");
-  EXPECT_EQ(d[36], "QTEffect.__exit");
-  EXPECT_EQ(d[64], "QTVideoTrack.__init");
-  EXPECT_EQ(d[65], "QTVideoTrack.__exit");
-  EXPECT_EQ(d[66], "QTVideoTrack.AppendPicture(pic As Picture)");
-  EXPECT_EQ(d[72], "QTVideoTrack.CompressionType.Set");
-  EXPECT_EQ(d[107], "EditableMovie.__exit");
-  EXPECT_EQ(d[111], "EditableMovie.NewVideoTrack(width As Integer, height As Integer, "
-                    "frameRate As double) As QTVideoTrack");
-  EXPECT_EQ(d[112], "EditableMovie.NewVideoTrack(width As Integer, height As Integer, "
-                    "timeScale As Integer, frameDuration As Integer) As QTVideoTrack");
-  EXPECT_EQ(d[147], "EditableMovie.SaveOnClose.Set");
+  for (std::size_t k = 0; k < 148; ++k) EXPECT_EQ(d[k], kExpectedDeclarations[k]) << "entry " << k;
 
   // The named entries the movie assembly uses point at their declarations.
   namespace e = frametide::plugin_entry;
-  EXPECT_EQ(d[e::FolderItemCreateMovie], d[2]);
+  EXPECT_EQ(d[e::FolderItemCreateMovie], "FolderItem.CreateMovie() As EditableMovie");
   EXPECT_EQ(d[e::QTVideoTrackExit], "QTVideoTrack.__exit");
-  EXPECT_EQ(d[e::QTVideoTrackAppendPicture], d[66]);
-  EXPECT_EQ(d[e::QTVideoTrackCompressionTypeSet], d[72]);
+  EXPECT_EQ(d[e::QTVideoTrackAppendPicture], "QTVideoTrack.AppendPicture(pic As Picture)");
+  EXPECT_EQ(d[e::QTVideoTrackCompressionTypeSet], "QTVideoTrack.CompressionType.Set");
   EXPECT_EQ(d[e::EditableMovieExit], "EditableMovie.__exit");
-  EXPECT_EQ(d[e::EditableMovieNewVideoTrack], d[111]);
+  EXPECT_EQ(d[e::EditableMovieNewVideoTrack],
+            "EditableMovie.NewVideoTrack(width As Integer, height As Integer, frameRate As double) "
+            "As QTVideoTrack");
 
   // Keys are unique, or a later entry could never be bound on its own.
   for (std::size_t i = 0; i < d.size(); ++i)

@@ -146,11 +146,11 @@ TEST(StartUp, ClosingTheMainWindowEndsTheProgram) {
 TEST(AppClass, SeventeenInheritedOperationsThenItsOwn) {
   const auto& record = frametide::App::ClassHandle();
   EXPECT_EQ(&record, &frametide::App::ClassHandle());
-  const char* names[] = {"NewDocument", "OpenDocument", "DoEvents", "AddMenuHandler",
-                         "AddPollableObject", "RemovePollableObject", "AddTrayItem",
+  const char* names[] = {"NewDocument", "OpenDocument", "DoEvents", "_AddMenuHandler",
+                         "_AddPollableObject", "_RemovePollableObject", "AddTrayItem",
                          "RemoveTrayItem", "YieldToNextThread", "SleepCurrentThread",
-                         "DoSingleEvent", "EnableMenuItems", "CallOpen", "HandleMenuCommand",
-                         "LoadPictureFromBundle", "LoadBundleSound", "DependencyList",
+                         "_DoSingleEvent", "_EnableMenuItems", "_CallOpen", "_HandleMenuCommand",
+                         "_LoadPictureFromBundle", "_LoadBundleSound", "__DependencyList",
                          "Event_Activate"};
   ASSERT_EQ(record.Table().size(), std::size(names));
   for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(record.Table()[i].name, names[i]);

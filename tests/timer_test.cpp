@@ -68,7 +68,7 @@ const fw::ClassRecord& WindowTimerClass() {
            [](fw::Object&, std::span<const fw::Value>) -> fw::Value {
              return fw::ToValue(Owner());
            })
-      .Interface("PaneChild")
+      .Interface("_PaneChild")
       .Register();
 }
 
@@ -91,7 +91,7 @@ TEST(TimerClass, TableInterfaceAndProperties) {
   std::vector<std::string> names;
   for (const auto& op : c.Table()) names.push_back(op.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Reset", "addActionNotificationReceiver",
-                                             "removeActionNotificationReceiver", "CallAction"}));
+                                             "removeActionNotificationReceiver", "_CallAction"}));
   EXPECT_TRUE(c.Answers("actionSource"));
   ASSERT_TRUE(c.FindProperty("Mode"));
   ASSERT_TRUE(c.FindProperty("Period"));
@@ -170,12 +170,12 @@ TEST_F(TimerTest, ATickStillRunningDropsNestedExpiries) {
 TEST_F(TimerTest, CallActionRaisesActionAndNotifiesReceivers) {
   fw::Invoke(*timer, "addActionNotificationReceiver",
              std::vector<fw::Value>{fw::ToValue(Owner())});
-  fw::Invoke(*timer, "CallAction");
+  fw::Invoke(*timer, "_CallAction");
   EXPECT_EQ(Ticks(), 1);
   EXPECT_EQ(Owner()->performed, 1);
   fw::Invoke(*timer, "removeActionNotificationReceiver",
              std::vector<fw::Value>{fw::ToValue(Owner())});
-  fw::Invoke(*timer, "CallAction");
+  fw::Invoke(*timer, "_CallAction");
   EXPECT_EQ(Ticks(), 2);
   EXPECT_EQ(Owner()->performed, 1);
   // Something without PerformAction cannot be a receiver.

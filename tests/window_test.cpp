@@ -130,12 +130,12 @@ TEST(WindowClass, FiftyOperationsInOrderWithTheSlotsTheProgramCalls) {
       "Show", "ShowWithin", "ShowModalWithin", "Hide", "Close", "Refresh", "RefreshRect",
       "ShowModal", "NewDragItem", "AcceptTextDrop", "AcceptPictureDrop", "AcceptFileDrop",
       "AcceptMacDataDrop", "AcceptRawDataDrop", "Control", "SetFocus", "DrawInto",
-      "DrawBackground", "UpdateNow", "AddControl", "AddMenuHandler", "Window",
-      "Operator_Convert", "New", "Move", "Maximize", "Minimize", "Restore", "Update",
-      "CallMoved", "EnableMenuItems", "CallActivated", "CallDeactivated", "HandleMenuCommand",
-      "UnifiedClose", "CallMouseDown", "CallResized", "CallResizing", "RemoveControl",
-      "MouseEnter", "MouseExit", "MouseMove", "Paint", "MouseWheel", "KeyDown",
-      "DependencyList", "Constructor", "TrueWindow", "FocusNext", "FocusPrevious"};
+      "_DrawBackground", "UpdateNow", "_AddControl", "_AddMenuHandler", "Window",
+      "Operator_Convert", "__New", "_Move", "Maximize", "Minimize", "Restore", "_Update",
+      "_CallMoved", "_EnableMenuItems", "_CallActivated", "_CallDeactivated",
+      "_HandleMenuCommand", "_UnifiedClose", "_CallMouseDown", "_CallResized", "_CallResizing",
+      "_RemoveControl", "_MouseEnter", "_MouseExit", "_MouseMove", "_Paint", "_MouseWheel",
+      "_KeyDown", "__DependencyList", "Constructor", "TrueWindow", "FocusNext", "FocusPrevious"};
   const auto& table = fw::Window::ClassHandle().Table();
   ASSERT_EQ(table.size(), fw::Window::kOperationCount);
   std::vector<std::string> names;
@@ -144,10 +144,10 @@ TEST(WindowClass, FiftyOperationsInOrderWithTheSlotsTheProgramCalls) {
 
   EXPECT_EQ(table[fw::Window::kRefreshSlot].name, "Refresh");
   EXPECT_EQ(table[fw::Window::kRefreshSlot].arguments, std::vector<std::string>{"Boolean"});
-  EXPECT_EQ(table[fw::Window::kAddControlSlot].name, "AddControl");
+  EXPECT_EQ(table[fw::Window::kAddControlSlot].name, "_AddControl");
   EXPECT_EQ(table[fw::Window::kAddControlSlot].arguments,
             (std::vector<std::string>{"String", "Object"}));
-  EXPECT_EQ(table[fw::Window::kNewSlot].name, "New");
+  EXPECT_EQ(table[fw::Window::kNewSlot].name, "__New");
   EXPECT_EQ(table[fw::Window::kNewSlot].result, "Object");
   EXPECT_EQ(table[fw::Window::kConstructorSlot].name, "Constructor");
   EXPECT_TRUE(table[fw::Window::kConstructorSlot].arguments.empty());
@@ -164,14 +164,14 @@ TEST(WindowClass, OperationsWithoutMeaningRaiseAndCallbacksRaiseOnlyPresentEvent
   EXPECT_THROW(fw::Invoke(*window, "NewDragItem",
                           std::vector<Value>{0, 0, 1, 1}),
                fw::UnsupportedOperationException);
-  EXPECT_THROW(fw::Invoke(*window, "AddMenuHandler", std::vector<Value>{std::string("x"), Value{}}),
+  EXPECT_THROW(fw::Invoke(*window, "_AddMenuHandler", std::vector<Value>{std::string("x"), Value{}}),
                fw::UnsupportedOperationException);
   // No event-table entry: nothing runs and the Boolean callbacks answer False.
-  Value handled = fw::Invoke(*window, "CallMouseDown", std::vector<Value>{3, 4});
+  Value handled = fw::Invoke(*window, "_CallMouseDown", std::vector<Value>{3, 4});
   EXPECT_EQ(std::get<bool>(handled), false);
-  EXPECT_EQ(std::get<bool>(fw::Invoke(*window, "KeyDown", std::vector<Value>{std::string("a")})),
+  EXPECT_EQ(std::get<bool>(fw::Invoke(*window, "_KeyDown", std::vector<Value>{std::string("a")})),
             false);
-  EXPECT_NO_THROW(fw::Invoke(*window, "CallResized"));
+  EXPECT_NO_THROW(fw::Invoke(*window, "_CallResized"));
   auto self = fw::FromValue<Ref<fw::Object>>(fw::Invoke(*window, "TrueWindow"));
   EXPECT_EQ(self.Get(), window.Get());
 }
@@ -379,7 +379,7 @@ TEST(Window, ControlsAreFoundByNameAndTypedLookupsFailLoudly) {
   EXPECT_THROW(window->AddControl("x", nullptr), fw::NilObjectException);
 }
 
-// A non-visual control that learns its window through the PaneChild interface.
+// A non-visual control that learns its window through the _PaneChild interface.
 class PaneChildProbe : public fw::Object {
   FW_CLASS_HANDLE()
   Ref<fw::Window> owner;
@@ -390,8 +390,8 @@ const fw::ClassRecord& PaneChildProbe::ClassHandle() {
   if (auto* c = fw::FindClass("PaneChildProbe")) return *c;
   return fw::ClassBuilder("PaneChildProbe", nullptr)
       .Allocator([] { return new PaneChildProbe; })
-      .Add("SetWindow", {"Window"}, "", fw::Method<&PaneChildProbe::SetWindow>())
-      .Interface("PaneChild")
+      .Add("_SetWindow", {"Window"}, "", fw::Method<&PaneChildProbe::SetWindow>())
+      .Interface("_PaneChild")
       .Register();
 }
 

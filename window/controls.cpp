@@ -82,7 +82,7 @@ void SetTextUnit(const fw::Window& window, const char* name) {
 }  // namespace
 
 void Window1::CreateControls() {
-  fw::Invoke(*this, static_cast<std::size_t>(Class().SlotOf("CreateControls0")));
+  fw::Invoke(*this, static_cast<std::size_t>(Class().SlotOf("_CreateControls0")));
 }
 
 void Window1::CreateControls0() {
@@ -113,15 +113,15 @@ void Window1::CreateControls0() {
   }
 }
 
-// The two non-visual controls tie themselves to their window through PaneChild.
+// The two non-visual controls tie themselves to their window through _PaneChild.
 template <class Control>
 static fw::ClassBuilder& AddPaneChild(fw::ClassBuilder& b) {
   return b
-      .Add("SetWindow", {"Window"}, "", fw::Method<&Control::SetWindow>())
+      .Add("_SetWindow", {"Window"}, "", fw::Method<&Control::SetWindow>())
       .Add("Window", {}, "Window", fw::Method<&Control::Window>())
-      .Add("Index", {}, "Int32", fw::Method<&Control::GetIndex>())
-      .Add("SetIndex", {"Int32"}, "", fw::Method<&Control::SetIndex>())
-      .Interface("PaneChild");
+      .Add("_Index", {}, "Int32", fw::Method<&Control::GetIndex>())
+      .Add("_SetIndex", {"Int32"}, "", fw::Method<&Control::SetIndex>())
+      .Interface("_PaneChild");
 }
 
 template <class Control>

@@ -53,7 +53,7 @@ const fw::ClassRecord& Window1::ClassHandle() {
   const std::vector<std::string> complete = {"String", "Int32", "InternetHeaders", "FolderItem"};
   b.Add("Layout", {}, "", fw::Method<&W::Layout>())
       .Add("CreateControls", {}, "", fw::Method<&W::CreateControls>())
-      .Add("CreateControls0", {}, "", fw::Method<&W::CreateControls0>())
+      .Add("_CreateControls0", {}, "", fw::Method<&W::CreateControls0>())
       .Add("Socket1_ReceiveProgress", progress, "", fw::Method<&W::Socket1_ReceiveProgress>())
       .Add("Socket1_Error", {"Int32"}, "", fw::Method<&W::Socket1_Error>())
       .Add("Socket1_DownloadComplete", complete, "", fw::Method<&W::Socket1_DownloadComplete>())
@@ -74,7 +74,7 @@ const fw::ClassRecord& Window1::ClassHandle() {
       .Add("getstelle", {"Date", "Int32"}, "String", fw::Method<&W::getstelle>());
 
   b.Member(Public("Layout")).Member(Public("CreateControls"));
-  b.Member({"CreateControls0", {}, "", {fw::ScopeAttribute("Public"), Attribute{"Hidden", {}}}});
+  b.Member({"_CreateControls0", {}, "", {fw::ScopeAttribute("Public"), Attribute{"Hidden", {}}}});
   static const std::pair<const char*, const char*> controls[] = {
       {"StaticText1", "StaticText"}, {"EditField1", "EditField"},
       {"Socket1", "HTTPSocket"},     {"ProgressBar1", "ProgressBar"},
