@@ -80,6 +80,7 @@ void finalize() {
   fw::ReleaseGlobal(fw::mArrayMap, "mArrayMap");
   fw::ReleaseGlobal(fw::sClassFQNToRefMap, "sClassFQNToRefMap");
   fw::ReleaseGlobal(fw::sClassRefMap, "sClassRefMap");
+  fw::ReleaseGlobal(plugin_entrypoints, "plugin_entrypoints");
   Menu::ImplicitInstanceExit();
 }
 

@@ -9,6 +9,7 @@
 #include "platform/http_socket.h"
 #include "platform/menu.h"
 #include "platform/picture.h"
+#include "platform/plugin.h"
 #include "platform/rect_control.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -42,6 +43,8 @@ void RegisterFrameworkClasses() {
   FolderItemDialog::ClassHandle();
   SelectFolderDialog::ClassHandle();
   SaveAsDialog::ClassHandle();
+  PluginEntrypointsTable::ClassHandle();
+  PluginHandle::ClassHandle();
 }
 
 Ref<Window> GetImplicitWindow(std::string_view className) {

@@ -4,6 +4,7 @@
 // Everything the framework hands out is an Object held through Ref<T>; using an
 // absent Ref raises NilObjectException instead of touching a null pointer.
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -46,15 +47,17 @@ FW_EXCEPTION(IOException, "a file operation failed")
 
 class Object {
  public:
-  Object() = default;
+  Object() noexcept { live_.fetch_add(1, std::memory_order_relaxed); }
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
-  virtual ~Object() = default;
+  virtual ~Object() { live_.fetch_sub(1, std::memory_order_relaxed); }
 
   void Retain() noexcept { ++references_; }
   // Dropping the last reference runs the class finalisers, leaf first, then frees the object.
   void Release() noexcept;
   int References() const noexcept { return references_; }
+  // Objects made and not yet freed, across the process: none may outlive the program's run.
+  static long Live() noexcept { return live_.load(std::memory_order_relaxed); }
 
   // The class the object was made as; objects made outside RuntimeNewObject fall back to
   // the record their C++ type registered (see DefaultClass).
@@ -65,6 +68,7 @@ class Object {
   virtual const ClassRecord& DefaultClass() const;
 
  private:
+  static inline std::atomic<long> live_{0};
   int references_ = 0;
   const ClassRecord* class_ = nullptr;
 };

@@ -22,8 +22,9 @@ Ref<ObjectMap> sClassRefMap;
 namespace {
 
 TraceSink& Sink() {
-  static TraceSink sink;
-  return sink;
+  // Never destroyed, like the class registry: a trace from a late release finds it intact.
+  static auto* sink = new TraceSink;
+  return *sink;
 }
 
 struct RuntimeState {

@@ -10,6 +10,7 @@
 #include "app/app.h"
 #include "platform/application.h"
 #include "app/menu.h"
+#include "app/plugin_entrypoints.h"
 #include "app/startup.h"
 #include "platform/dialogs.h"
 #include "platform/runtime.h"
@@ -78,10 +79,56 @@ TEST(StartUp, RunsItsStepsInOrderAndShutsDownCleanly) {
                             "release _mImplicitWindowList", "release mDirtyWindows",
                             "release Windows", "Window1 exit", "release mArrayMap",
                             "release sClassFQNToRefMap", "release sClassRefMap",
-                            "release Menu._implicitInstance", "runtime exit"});
+                            "release plugin_entrypoints", "release Menu._implicitInstance",
+                            "runtime exit"});
   // Framework classes come before the program's own.
   EXPECT_LT(IndexOf(run.steps, "register HTTPSocket"), IndexOf(run.steps, "register Window1.Window1"));
   EXPECT_TRUE(run.messages.empty());
+}
+
+std::vector<std::string> RegisteredClassNames() {
+  std::vector<std::string> names;
+  for (const auto* c : fw::RegisteredClasses()) names.push_back(c->Name());
+  return names;
+}
+
+TEST(StartUp, EveryClassIsSetUpByInitialisationAndNothingOutlivesFinalisation) {
+  std::vector<std::string> afterInitialize;
+  fw::SetTraceSink([&](std::string_view step) {
+    if (step == "main") afterInitialize = RegisteredClassNames();
+    if (step == "event loop") QTimer::singleShot(0, [] { fw::Quit(); });
+  });
+  char name[] = "frametide";
+  char* argv[] = {name, nullptr};
+  const int status = frametide::Run(1, argv);
+  fw::SetTraceSink({});
+  EXPECT_EQ(status, 0);
+
+  // The framework's classes first, the program's own last and in their order.
+  const std::vector<std::string> own = {"Window1.Window1", "Window1.Socket1", "Window1.Timer1",
+                                        "Menu.Menu", "App"};
+  ASSERT_GT(afterInitialize.size(), own.size());
+  EXPECT_EQ(std::vector<std::string>(afterInitialize.end() - 5, afterInitialize.end()), own);
+  for (const char* framework :
+       {"Object", "Window", "StaticText", "EditField", "PushButton", "Canvas", "ProgressBar",
+        "Timer", "HTTPSocket", "InternetHeaders", "MenuItem", "QuitMenuItem", "MenuBar",
+        "Application", "FolderItem", "Date", "Picture", "Delegate", "PluginEntrypointsTable",
+        "PluginHandle"})
+    EXPECT_GE(IndexOf(afterInitialize, framework), 0) << framework;
+  // Nothing was left to register later, during the run or at its end.
+  EXPECT_EQ(RegisteredClassNames(), afterInitialize);
+
+  EXPECT_FALSE(frametide::plugin_entrypoints);
+  EXPECT_FALSE(frametide::Menu::_implicitInstance);
+  EXPECT_FALSE(fw::_mImplicitWindowList);
+  EXPECT_FALSE(fw::mDirtyWindows);
+  EXPECT_FALSE(fw::Windows);
+  EXPECT_FALSE(fw::mArrayMap);
+  EXPECT_FALSE(fw::sClassFQNToRefMap);
+  EXPECT_FALSE(fw::sClassRefMap);
+  EXPECT_FALSE(fw::RegisteredApp());
+  // Nothing is left for static destruction to release.
+  EXPECT_EQ(fw::Object::Live(), 0);
 }
 
 TEST(StartUp, OneMenuBarForApplicationAndWindow) {
