@@ -74,9 +74,9 @@ void MakeDefaultView() {
 
 void finalize() {
   fw::Trace("finalize");
-  fw::ReleaseWindowList(fw::_mImplicitWindowList, "_mImplicitWindowList");
-  fw::ReleaseWindowList(fw::mDirtyWindows, "mDirtyWindows");
-  fw::ReleaseWindowList(fw::Windows, "Windows");
+  fw::ReleaseGlobal(fw::_mImplicitWindowList, "_mImplicitWindowList");
+  fw::ReleaseGlobal(fw::mDirtyWindows, "mDirtyWindows");
+  fw::ReleaseGlobal(fw::Windows, "Windows");
   fw::ReleaseGlobal(fw::mArrayMap, "mArrayMap");
   fw::ReleaseGlobal(fw::sClassFQNToRefMap, "sClassFQNToRefMap");
   fw::ReleaseGlobal(fw::sClassRefMap, "sClassRefMap");

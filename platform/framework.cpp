@@ -54,40 +54,4 @@ Ref<Window> GetImplicitWindow(std::string_view className) {
   return Cast<Window>(it->second);
 }
 
-namespace {
-void CloseAll(std::vector<Ref<Object>> windows) {
-  for (auto& object : windows)
-    if (auto* window = dynamic_cast<Window*>(object.Get()))
-      // Controls that hold their window would keep it alive for ever.
-      while (window->ControlCount() > 0) window->RemoveControl(window->ControlAt(window->ControlCount() - 1));
-}
-}  // namespace
-
-template <>
-void ReleaseWindowList(Ref<ObjectList>& list, std::string_view name) {
-  Trace("release " + std::string(name));
-  if (list) CloseAll(list->items);
-  list.Reset();
-}
-
-template <>
-void ReleaseWindowList(Ref<ObjectMap>& list, std::string_view name) {
-  Trace("release " + std::string(name));
-  if (list) {
-    std::vector<Ref<Object>> windows;
-    for (auto& [key, window] : list->entries) windows.push_back(window);
-    CloseAll(std::move(windows));
-  }
-  list.Reset();
-}
-
-void ReleaseRemainingWindows() {
-  if (_mImplicitWindowList) ReleaseWindowList(_mImplicitWindowList, "_mImplicitWindowList");
-  if (mDirtyWindows) ReleaseWindowList(mDirtyWindows, "mDirtyWindows");
-  if (Windows) ReleaseWindowList(Windows, "Windows");
-  mArrayMap.Reset();
-  sClassFQNToRefMap.Reset();
-  sClassRefMap.Reset();
-}
-
 }  // namespace fw

@@ -12,9 +12,4 @@ namespace fw {
 // right after the class table of Window.
 void RegisterFrameworkClasses();
 
-// Releases a window list at shutdown: closes the windows it holds, so that controls holding
-// their window let go of it, then drops the list.
-template <class List>
-void ReleaseWindowList(Ref<List>& list, std::string_view name);
-
 }  // namespace fw

@@ -159,14 +159,21 @@ void UnhandledException(std::exception_ptr exception) {
   }
 }
 
-// framework.cpp: drops whatever window lists finalisation has not released.
-void ReleaseRemainingWindows();
+// Drops whatever globals finalisation has not released (a run that never got that far).
+static void ReleaseRemainingGlobals() {
+  _mImplicitWindowList.Reset();
+  mDirtyWindows.Reset();
+  Windows.Reset();
+  mArrayMap.Reset();
+  sClassFQNToRefMap.Reset();
+  sClassRefMap.Reset();
+}
 
 int RuntimeExit() {
   auto& state = State();
   Trace("runtime exit");
   // Widgets must go while the toolkit is still there.
-  ReleaseRemainingWindows();
+  ReleaseRemainingGlobals();
   state.app.Reset();
   if (state.application) {
     // Windows released by finalisation may have left their widgets to deferred deletion.

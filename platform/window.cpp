@@ -323,7 +323,7 @@ void Window::ToolkitClosed() {
   visible_ = false;
   const bool wasOpen = LeaveOpenLists();
   if (Class().EventHandler("Close")) RunHandler([&] { RaiseEvent("Close"); });
-  // Controls that hold their window (timers, sockets) would keep a closed window alive.
+  // A closed window's timers and sockets stop with it, whoever still holds the window.
   while (!controls_.empty()) RemoveControl(controls_.back().second);
   if (wasOpen && Windows && Windows->items.empty()) Quit();
   ReleaseAfterEvent(std::move(keep));

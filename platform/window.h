@@ -189,4 +189,18 @@ class Window : public Object {
   bool constructing_ = false, constructed_ = false, shownOnce_ = false;
 };
 
+// A control's link back to its window. It counts no reference: the window holds its controls,
+// and a counted link back would keep alive a window that nothing else holds (one whose control
+// creation failed, for one). Reads as none once the window is gone.
+class WindowLink {
+ public:
+  WindowLink() = default;
+  WindowLink(const Ref<Window>& window) : handle_(window ? window->Handle() : nullptr) {}
+  operator Ref<Window>() const { return Ref<Window>(handle_ ? handle_->window : nullptr); }
+  void Reset() noexcept { handle_.reset(); }
+
+ private:
+  std::shared_ptr<WindowHandle> handle_;
+};
+
 }  // namespace fw

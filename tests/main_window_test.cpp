@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include "app/menu.h"
 #include "platform/application.h"
@@ -266,6 +267,48 @@ TEST(MainWindowClass, ControlClassesTieToTheirWindow) {
   for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(timer.Table()[i].name, names[i]);
   EXPECT_EQ(timer.Interfaces(), std::vector<std::string>{"_PaneChild"});
   EXPECT_EQ(fw::Timer::ClassHandle().Interfaces(), std::vector<std::string>{"actionSource"});
+}
+
+// A window whose control creation fails once its timer and socket are registered.
+class FailingWindow : public fw::Window {
+  FW_CLASS_HANDLE()
+  void CreateControls() {
+    for (const char* className : {"Window1.Timer1", "Window1.Socket1"}) {
+      const fw::Value args[] = {std::string(className)};
+      auto control = fw::FromValue<fw::Ref<fw::Object>>(fw::Invoke(*this, kNewSlot, args));
+      fw::Invoke(*control, static_cast<std::size_t>(control->Class().SlotOf("Constructor", {})));
+      AddControl(className, control);
+    }
+    throw fw::NilObjectException("the third control could not be made");
+  }
+};
+
+const fw::ClassRecord& FailingWindow::ClassHandle() {
+  if (auto* c = fw::FindClass("FailingWindow")) return *c;
+  return fw::ClassBuilder("FailingWindow", &fw::Window::ClassHandle())
+      .Allocator([] { return new FailingWindow; })
+      .Add("CreateControls", {}, "", fw::Method<&FailingWindow::CreateControls>())
+      .Event("CreateControls", "CreateControls")
+      .Register();
+}
+
+TEST(MainWindowClass, AWindowWhoseControlCreationFailsIsStillReleased) {
+  frametide::initialize();
+  const long before = fw::Object::Live();
+  auto window = fw::Cast<FailingWindow>(fw::RuntimeNewObject(FailingWindow::ClassHandle()));
+  const auto handle = window->Handle();
+  EXPECT_THROW(fw::Invoke(*window, fw::Window::kConstructorSlot), fw::NilObjectException);
+  // Nothing is undone: the two controls stay registered and know their window.
+  ASSERT_EQ(window->ControlCount(), 2u);
+  fw::Ref<fw::Object> timer = window->FindControl("Window1.Timer1");
+  EXPECT_EQ(fw::FromValue<fw::Ref<fw::Window>>(fw::Call(*timer, "Window")).Get(), window.Get());
+
+  window.Reset();
+  EXPECT_EQ(handle->window, nullptr);  // the window is gone, its controls did not hold it
+  EXPECT_FALSE(fw::FromValue<fw::Ref<fw::Window>>(fw::Call(*timer, "Window")));
+  timer.Reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(fw::Object::Live(), before);
 }
 
 TEST(MainWindowClass, MenuItemAccessorsFindItemsByName) {

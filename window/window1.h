@@ -94,7 +94,7 @@ class Window1 : public fw::Window {
 class Window1Socket1 : public fw::HTTPSocket {
   FW_CLASS_HANDLE()
   std::int32_t Index = 0;
-  fw::Ref<fw::Window> ownerWindow;
+  fw::WindowLink ownerWindow;
 
   void SetWindow(const fw::Ref<fw::Window>& window) { ownerWindow = window; }
   fw::Ref<fw::Window> Window() const { return ownerWindow; }
@@ -106,7 +106,7 @@ class Window1Socket1 : public fw::HTTPSocket {
 class Window1Timer1 : public fw::Timer {
   FW_CLASS_HANDLE()
   std::int32_t Index = 0;
-  fw::Ref<fw::Window> ownerWindow;
+  fw::WindowLink ownerWindow;
 
   void Constructor() {}
   void SetWindow(const fw::Ref<fw::Window>& window) { ownerWindow = window; }
