@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/application.h"
 #include "platform/dialogs.h"
@@ -44,12 +46,59 @@ RuntimeState& State() {
   return state;
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
 bool HasDisplay() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform && *platform) return true;  // the caller chose a platform, offscreen included
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
+  // The caller chose a platform, offscreen included.
+  if (!Environment("QT_QPA_PLATFORM").empty()) return true;
+  return !Environment("DISPLAY").empty() || !Environment("WAYLAND_DISPLAY").empty();
+}
+
+// What to tell the user when the toolkit cannot reach the window system.
+std::string DisplayFailure() {
+  const std::string platform = Environment("QT_QPA_PLATFORM");
+  if (!platform.empty())
+    return "the window system \"" + platform + "\" named by QT_QPA_PLATFORM cannot be started";
+  std::string where;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const std::string value = Environment(name);
+    if (value.empty()) continue;
+    where += (where.empty() ? "" : ", ") + std::string(name) + "=" + value;
+  }
+  return "no display server answers at " + where + "; run it in a desktop session";
+}
+
+// The toolkit's messages while it connects to the window system. They are held back: when it
+// cannot connect, the toolkit would print a page of them and abort; the user gets one line and
+// status 1 instead. When it connects they are handed on as usual.
+struct HeldMessage {
+  QtMsgType type;
+  std::string category;
+  std::string text;
+};
+std::vector<HeldMessage>* heldMessages = nullptr;
+
+void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "frametide: %s\n", DisplayFailure().c_str());
+    // Nothing of the program exists yet; the toolkit is half made and must not be unwound.
+    std::_Exit(1);
+  }
+  if (heldMessages)
+    heldMessages->push_back({type, context.category ? context.category : "", text.toStdString()});
+}
+
+void HandOn(const HeldMessage& m) {
+  const QMessageLogger logger(nullptr, 0, nullptr, m.category.empty() ? "default" : m.category.c_str());
+  switch (m.type) {
+    case QtDebugMsg: logger.debug("%s", m.text.c_str()); break;
+    case QtInfoMsg: logger.info("%s", m.text.c_str()); break;
+    case QtWarningMsg: logger.warning("%s", m.text.c_str()); break;
+    default: logger.critical("%s", m.text.c_str()); break;
+  }
 }
 
 }  // namespace
@@ -86,7 +135,13 @@ bool RuntimeInit(int argc, char** argv) {
   for (auto& a : state.arguments) state.argv.push_back(a.data());
   state.argv.push_back(nullptr);
   state.argc = static_cast<int>(state.arguments.size());
+  std::vector<HeldMessage> held;
+  heldMessages = &held;
+  const QtMessageHandler previous = qInstallMessageHandler(&HoldMessage);
   state.application = std::make_unique<QApplication>(state.argc, state.argv.data());
+  qInstallMessageHandler(previous);
+  heldMessages = nullptr;
+  for (const auto& m : held) HandOn(m);
   QApplication::setQuitOnLastWindowClosed(true);
   return true;
 }

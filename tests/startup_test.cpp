@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -218,18 +220,55 @@ TEST(AppClass, SeventeenInheritedOperationsThenItsOwn) {
 
 namespace {
 
-TEST(StartUp, WithoutADisplayItSaysSoInOneLineAndFails) {
+struct Said {
+  int status = -1;
+  QString text;
+};
+
+// Runs the application with the display variables replaced by `display`.
+Said RunWithDisplay(const std::vector<std::pair<QString, QString>>& display) {
   QProcess program;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+    environment.remove(name);
+  for (const auto& [name, value] : display) environment.insert(name, value);
   program.setProcessEnvironment(environment);
   program.start(QCoreApplication::applicationDirPath() + "/frametide", {});
-  ASSERT_TRUE(program.waitForFinished(10000));
-  EXPECT_NE(program.exitCode(), 0);
-  const QString said = QString::fromUtf8(program.readAllStandardError()).trimmed();
-  EXPECT_FALSE(said.isEmpty());
-  EXPECT_EQ(said.count('\n'), 0);
-  EXPECT_TRUE(said.contains("display"));
+  if (!program.waitForFinished(10000)) {
+    program.kill();
+    program.waitForFinished();
+    return {};
+  }
+  if (program.exitStatus() != QProcess::NormalExit) return {};  // crashed or aborted
+  return {program.exitCode(), QString::fromUtf8(program.readAllStandardError())};
+}
+
+void ExpectOneLineAboutTheDisplay(const Said& said) {
+  EXPECT_EQ(said.status, 1);
+  EXPECT_EQ(said.text.count('\n'), 1) << said.text.toStdString();
+  EXPECT_TRUE(said.text.endsWith('\n'));
+  EXPECT_TRUE(said.text.contains("display")) << said.text.toStdString();
+}
+
+TEST(StartUp, WithoutADisplayItSaysSoInOneLineAndFails) {
+  ExpectOneLineAboutTheDisplay(RunWithDisplay({}));
+}
+
+TEST(StartUp, WithAnUnreachableDisplayItSaysSoInOneLineAndFails) {
+  int number = 97;
+  while (QFileInfo::exists(QString("/tmp/.X11-unix/X%1").arg(number))) ++number;
+  const QString display = QString(":%1").arg(number);
+  const Said x11 = RunWithDisplay({{"DISPLAY", display}});
+  ExpectOneLineAboutTheDisplay(x11);
+  EXPECT_TRUE(x11.text.contains("DISPLAY=" + display)) << x11.text.toStdString();
+
+  QTemporaryDir runtime;
+  ASSERT_TRUE(runtime.isValid());
+  const Said wayland = RunWithDisplay({{"WAYLAND_DISPLAY", "wayland-none"},
+                                       {"XDG_RUNTIME_DIR", runtime.path()},
+                                       {"XDG_SESSION_TYPE", "wayland"}});
+  ExpectOneLineAboutTheDisplay(wayland);
+  EXPECT_TRUE(wayland.text.contains("WAYLAND_DISPLAY=wayland-none")) << wayland.text.toStdString();
 }
 
 }  // namespace
