@@ -12,7 +12,7 @@ FUZZ_SECONDS=${FRAMETIDE_FUZZ_SECONDS:-60}
 
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev
                 libavcodec-dev libavformat-dev libswscale-dev libavutil-dev)
-TEST_PACKAGES=(libgtest-dev clang libclang-rt-14-dev)
+TEST_PACKAGES=(libgtest-dev clang libclang-rt-14-dev locales)
 
 install_missing() {
   local missing=()

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -64,19 +68,37 @@ TEST(Text, ValGivesZeroForAnythingElse) {
   EXPECT_EQ(Val("0x10"), 0.0);
 }
 
-TEST(Text, ValIgnoresTheUsersLocale) {
-  // The toolkit adopts the user's locale; a German one writes decimals with a comma.
-  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"};
-  const char* chosen = nullptr;
-  for (const char* name : names)
-    if (std::setlocale(LC_NUMERIC, name)) {
-      chosen = name;
-      break;
-    }
-  if (!chosen) GTEST_SKIP() << "no locale with a decimal comma is installed";
+// A German locale, made for the test from the system's locale sources: it writes decimals with
+// a comma and groups thousands with a point.
+class GermanLocale : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    QProcess localedef;
+    localedef.start("localedef", {"-i", "de_DE", "-f", "UTF-8", folder_.filePath("de_DE.UTF-8")});
+    ASSERT_TRUE(localedef.waitForFinished(120000)) << "localedef did not run: install locales";
+    ASSERT_EQ(localedef.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(localedef.exitCode(), 0) << localedef.readAllStandardError().toStdString();
+    setenv("LOCPATH", folder_.path().toLocal8Bit().constData(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  }
+  void TearDown() override {
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+  }
+
+ private:
+  QTemporaryDir folder_;
+};
+
+TEST_F(GermanLocale, ValAndStrIgnoreTheUsersLocale) {
+  EXPECT_EQ(std::strtod("12,5", nullptr), 12.5);  // the locale is in force
   EXPECT_EQ(Val("12.5"), 12.5);
   EXPECT_EQ(Val("12,5"), 12.0);
-  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(Val("2026,12,8,10,5,0"), 2026.0);
+  EXPECT_EQ(fw::Str(1234567), "1234567");
+  EXPECT_EQ(fw::Str(-10), "-10");
 }
 
 TEST(Text, ValHandlesNumbersBeyondRange) {
