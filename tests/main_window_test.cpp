@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProgressBar>
@@ -66,6 +69,23 @@ TEST(MainWindow, IsMadeOnceWithItsStateAtRest) {
   EXPECT_EQ(window->ContentArea()->size(), QSize(687, 399));
   EXPECT_EQ(frame->minimumSize(), frame->maximumSize());  // the user cannot resize it
   EXPECT_TRUE(frame->isVisible());
+}
+
+TEST(MainWindow, MenuBarShowsTheShortcutsOnScreen) {
+  auto window = StartUp();
+  QMenuBar* bar = window->ToolkitMenuBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(bar->isVisibleTo(window->PlatformWindow()));
+  std::vector<std::pair<std::string, std::string>> shown;
+  for (QAction* menu : bar->actions())
+    for (QAction* item : menu->menu()->actions())
+      if (!item->isSeparator())
+        shown.emplace_back(item->text().toStdString(),
+                           item->shortcut().toString(QKeySequence::PortableText).toStdString());
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Quit", "Ctrl+Q"}, {"Undo", "Ctrl+Z"},  {"Cut", "Ctrl+X"},
+      {"Copy", "Ctrl+C"}, {"Paste", "Ctrl+V"}, {"Clear", ""}};
+  EXPECT_EQ(shown, expected);
 }
 
 TEST(MainWindow, HoldsNineteenControlsInCreationOrder) {

@@ -105,14 +105,21 @@ TEST(MenuBar, ToolkitBarCarriesTextsAndPlatformShortcuts) {
   ASSERT_EQ(menus.size(), 2);
   EXPECT_EQ(menus[0]->text(), "File");
   EXPECT_EQ(menus[1]->text(), "Edit");
+  EXPECT_TRUE(menus[0]->shortcut().isEmpty());
+  EXPECT_TRUE(menus[1]->shortcut().isEmpty());
   const auto file = menus[0]->menu()->actions();
   ASSERT_EQ(file.size(), 1);
+  EXPECT_EQ(file[0]->text(), "Quit");
   EXPECT_EQ(file[0]->shortcut().toString(QKeySequence::PortableText), "Ctrl+Q");
   const auto edit = menus[1]->menu()->actions();
   ASSERT_EQ(edit.size(), 6);
-  EXPECT_TRUE(edit[1]->isSeparator());
-  EXPECT_EQ(edit[5]->text(), "Clear");
-  EXPECT_TRUE(edit[5]->shortcut().isEmpty());
+  const char* expected[][2] = {{"Undo", "Ctrl+Z"}, {"", ""},          {"Cut", "Ctrl+X"},
+                               {"Copy", "Ctrl+C"}, {"Paste", "Ctrl+V"}, {"Clear", ""}};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(edit[i]->isSeparator(), i == 1) << i;
+    if (i != 1) EXPECT_EQ(edit[i]->text(), expected[i][0]) << i;
+    EXPECT_EQ(edit[i]->shortcut().toString(QKeySequence::PortableText), expected[i][1]) << i;
+  }
 }
 
 TEST(MenuBar, QuitEndsTheLoop) {
