@@ -4,6 +4,7 @@
 #   ./dev.sh test   install what is missing, build, and run every test: the test suite, the
 #                   suite again under Address and UndefinedBehavior sanitizers, and the fuzzer
 #   ./dev.sh bench  build and run the start-up and memory benchmark
+#                   and the capture soak
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -67,6 +68,7 @@ case "${1:-}" in
     build build-bench -DFRAMETIDE_TESTS=OFF -DFRAMETIDE_BENCH=ON -DCMAKE_BUILD_TYPE=Release
     QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} build-bench/out/startup_bench \
       build-bench/out/bare_window build-bench/out/frametide_probe "${2:-15}"
+    QT_QPA_PLATFORM=offscreen build-bench/out/capture_soak
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2
