@@ -4,7 +4,6 @@
 #   ./dev.sh test   install what is missing, build, and run every test: the test suite, the
 #                   suite again under Address and UndefinedBehavior sanitizers, and the fuzzer
 #   ./dev.sh bench  build and run the start-up and memory benchmark
-#                   and the capture soak
 set -euo pipefail
 cd "$(dirname "$0")"
 
