@@ -456,7 +456,8 @@ class Bench {
       std::printf("\n");
       resumedAll = resumedAll && count.times > 0 && count.resumed == count.times;
     }
-    std::printf("%d captures made, %zu message boxes shown\n", faults_.done, messages_.size());
+    std::printf("%d captures made, %ld stray events, %zu message boxes shown\n", faults_.done,
+                strayEvents_, messages_.size());
     Judge("capture never stops", resumedAll);
     Responsiveness();
   }
