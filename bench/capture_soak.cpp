@@ -489,7 +489,7 @@ class Bench {
             r.ended && r.completed && FileSize() == kLargeBodyBytes && gapMs <= kProbeGapLimitMs);
       // Not a target: the same again at once, which in the same second rewrites the same file.
       const std::string first = file_ ? file_->AbsolutePath() : "";
-      std::printf("again at once:\n");
+      std::printf("again at once (a figure, not a target):\n");
       ProbedDownload([this, first](const CaptureResult&, double) {
         std::printf("(%s the file of the download before)\n",
                     file_ && file_->AbsolutePath() == first ? "into" : "not into");
