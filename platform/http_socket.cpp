@@ -1,24 +1,21 @@
 #include "platform/http_socket.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <limits>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/host_lookup.h"
 #include "platform/pane_child.h"
 #include "platform/text.h"
 
@@ -41,8 +38,8 @@ constexpr std::int32_t kOtherSocketError = 71;
 
 // LastErrorCode of a connection that fails, by errno; the numbers follow Linux errno so that
 // they stay the same on every system. HTTPSocket adds 1 (file cannot be prepared), 5 (file
-// cannot be written), 22 (unusable address), 103 (name lookup failed) and 110 (connect took too
-// long).
+// cannot be written), 22 (unusable address), 103 (name lookup failed) and 110 (no connection
+// within the connect timeout or the deadline).
 struct SocketErrorCode {
   int error;
   std::int32_t code;
@@ -108,9 +105,13 @@ std::string EncodeTarget(std::string_view path) {
 }
 
 // Where the header block ends: the block's length and where the body starts. The block ends at
-// the first empty line, whether lines end in CR LF or in LF alone.
-bool FindHeaderEnd(const std::string& head, std::size_t& blockLength, std::size_t& bodyStart) {
-  for (std::size_t i = head.find('\n'); i != std::string::npos; i = head.find('\n', i + 1)) {
+// the first empty line, whether lines end in CR LF or in LF alone. The search starts at `from`,
+// and when it fails `from` moves to where the next one, with more data, has to start: only the
+// last two bytes can begin an end not yet seen. A header trickled in small pieces is thus read
+// once, not once per piece.
+bool FindHeaderEnd(const std::string& head, std::size_t& from, std::size_t& blockLength,
+                   std::size_t& bodyStart) {
+  for (std::size_t i = head.find('\n', from); i != std::string::npos; i = head.find('\n', i + 1)) {
     if (i + 1 < head.size() && head[i + 1] == '\n') {
       blockLength = i;
       bodyStart = i + 2;
@@ -122,6 +123,7 @@ bool FindHeaderEnd(const std::string& head, std::size_t& blockLength, std::size_
       return true;
     }
   }
+  from = head.size() > 2 ? head.size() - 2 : 0;
   return false;
 }
 
@@ -138,12 +140,12 @@ struct Endpoint {
   socklen_t length = 0;
 };
 
-// The addresses of the host in the order getaddrinfo gives them; none when it has none.
-std::vector<Endpoint> Addresses(const std::string& host, std::uint16_t port, int flags) {
+// The address of a host given by number, ready for connect(); none when it is a name.
+std::vector<Endpoint> NumericAddresses(const std::string& host, std::uint16_t port) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = flags | AI_NUMERICSERV;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
   addrinfo* list = nullptr;
   std::vector<Endpoint> endpoints;
   if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return endpoints;
@@ -157,24 +159,20 @@ std::vector<Endpoint> Addresses(const std::string& host, std::uint16_t port, int
   return endpoints;
 }
 
-// What a name lookup shares with its thread. The thread may outlive the socket and even the
-// loop (DNS can take long, and exit does not wait for it), so it holds nothing else.
-struct Lookup {
-  std::mutex mutex;
-  QObject* receiver = nullptr;  // null once nobody waits for the answer
-};
-
-using LookupAnswer = std::function<void(const std::vector<Endpoint>&)>;
-
-void LookUp(std::shared_ptr<Lookup> lookup, std::string host, std::uint16_t port,
-            LookupAnswer answer) {
-  const std::vector<Endpoint> endpoints = Addresses(host, port, 0);
-  // Held while posting, so that the receiver cannot go in between.
-  std::lock_guard lock(lookup->mutex);
-  if (!lookup->receiver) return;
-  QMetaObject::invokeMethod(
-      lookup->receiver, [answer = std::move(answer), endpoints] { answer(endpoints); },
-      Qt::QueuedConnection);
+// Opens the download's file for writing, emptied; -1 when it cannot be, or when something other
+// than a regular file sits at the path: nothing waits for a FIFO's reader or writes to a device.
+// The open itself cannot block either, should the path change in between.
+int OpenTarget(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return -1;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0 ||
+      ::fcntl(fd, F_SETFL, 0) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int SocketError(int fd) {
@@ -324,10 +322,10 @@ HttpAddress ParseHttpAddress(const std::string& address) {
 struct HTTPSocket::Transfer {
   std::string url;
   Ref<FolderItem> file;
-  QFile out;
+  int out = -1;  // the file
   std::string request;
   std::size_t sent = 0;
-  std::shared_ptr<Lookup> lookup;
+  HostLookup lookup;
   std::vector<Endpoint> endpoints;  // the host's addresses, tried in turn
   std::size_t nextEndpoint = 0;
   int fd = -1;
@@ -335,6 +333,7 @@ struct HTTPSocket::Transfer {
   QSocketNotifier* writer = nullptr;
   QTimer* connectTimer = nullptr;
   QTimer* idleTimer = nullptr;
+  QTimer* deadlineTimer = nullptr;
 
   bool established = false;
   bool ended = false;     // the connection is over: closed, broken, timed out or silent
@@ -343,32 +342,29 @@ struct HTTPSocket::Transfer {
 
   bool headerDone = false;
   std::string head;
+  std::size_t headSearched = 0;  // where the search for the header block's end goes on
   std::int32_t status = 0;
   std::int64_t total = 0;
   std::int64_t received = 0;
   Ref<InternetHeaders> headers;
   char buffer[kPieceBytes];
 
-  ~Transfer() { Shut(); }
+  ~Transfer() {
+    Shut();
+    CloseFile();
+  }
 
   // Ends the connection and any lookup without further signals.
   void Shut() {
-    ForgetLookup();
+    lookup.Cancel();
     CloseSocket();
-    for (QTimer* timer : {connectTimer, idleTimer}) {
+    for (QTimer* timer : {connectTimer, idleTimer, deadlineTimer}) {
       if (!timer) continue;
       timer->stop();
       timer->disconnect();
       timer->deleteLater();  // this may run inside the timer's own signal
     }
-    connectTimer = idleTimer = nullptr;
-  }
-
-  void ForgetLookup() {
-    if (!lookup) return;
-    std::lock_guard lock(lookup->mutex);
-    lookup->receiver = nullptr;
-    lookup.reset();
+    connectTimer = idleTimer = deadlineTimer = nullptr;
   }
 
   void CloseSocket() {
@@ -420,12 +416,27 @@ struct HTTPSocket::Transfer {
     }
   }
 
-  // Flushes and closes the file; false when what arrived could not all be stored.
+  // Writes the piece whole, unbuffered, so that what a ReceiveProgress counts is in the file;
+  // false when the file cannot take it all (a full disk, say).
+  bool Store(const std::string& piece) {
+    for (std::size_t done = 0; done < piece.size();) {
+      const ssize_t n = ::write(out, piece.data() + done, piece.size() - done);
+      if (n > 0)
+        done += static_cast<std::size_t>(n);
+      else if (n < 0 && errno == EINTR)
+        continue;
+      else
+        return false;
+    }
+    return true;
+  }
+
+  // False when the file could not be closed cleanly.
   bool CloseFile() {
-    if (!out.isOpen()) return true;
-    const bool flushed = out.flush();
-    out.close();
-    return flushed && out.error() == QFileDevice::NoError;
+    if (out < 0) return true;
+    const bool closed = ::close(out) == 0 || errno == EINTR;
+    out = -1;
+    return closed;
   }
 };
 
@@ -491,6 +502,8 @@ void HTTPSocket::SetTimeouts(int connectMs, int idleMs) {
   idleTimeoutMs_ = std::max(idleMs, 1);
 }
 
+void HTTPSocket::SetDeadline(int ms) { deadlineMs_ = std::max(ms, 1); }
+
 void HTTPSocket::SetRequestHeader(const std::string& name, const std::string& value) {
   // A line break would end the header early and let the rest pass as headers of its own.
   if (name.empty() || name.find_first_of("\r\n:") != std::string::npos ||
@@ -526,10 +539,8 @@ void HTTPSocket::Get(const std::string& url, const Ref<FolderItem>& file) {
   auto t = std::make_shared<Transfer>();
   t->url = url;
   t->file = file;
-  const QString path = QString::fromStdString(file->AbsolutePath());
-  t->out.setFileName(path);
-  if (path.isEmpty() || QFileInfo(path).isDir() ||
-      !t->out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  t->out = OpenTarget(file->AbsolutePath());
+  if (t->out < 0) {
     RaiseError(kFileNotPrepared);
     return;
   }
@@ -562,6 +573,8 @@ void HTTPSocket::Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& 
   raw->connectTimer->setSingleShot(true);
   raw->idleTimer = new QTimer;
   raw->idleTimer->setSingleShot(true);
+  raw->deadlineTimer = new QTimer;
+  raw->deadlineTimer->setSingleShot(true);
 
   // The connections live as long as the timers; Transfer::Shut cuts them.
   QObject::connect(raw->connectTimer, &QTimer::timeout, [this, raw] {
@@ -576,39 +589,46 @@ void HTTPSocket::Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& 
     raw->ended = true;
     Pump();
   });
+  // A server that trickles its answer never falls silent for long; this ends it anyway, as if
+  // the connection broke.
+  QObject::connect(raw->deadlineTimer, &QTimer::timeout, [this, raw] {
+    if (!raw->established) {
+      GiveUp(*raw, kTimedOut);
+      return;
+    }
+    raw->ended = true;
+    Pump();
+  });
 
-  // The timeout covers the name lookup as well.
+  // The timeouts cover the name lookup as well.
   raw->connectTimer->start(connectTimeoutMs_);
+  raw->deadlineTimer->start(deadlineMs_);
   Resolve(t, address);
 }
 
-// A literal address needs no lookup. A name's lookup blocks, so it runs on a thread of its own
-// and its answer comes back through the loop, to be ignored if the download is gone by then.
+// A literal address needs no lookup. A name's lookup blocks, so it runs away from the loop and
+// its answer comes back through the loop, to be ignored if the download is gone by then.
 void HTTPSocket::Resolve(const std::shared_ptr<Transfer>& t, const HttpAddress& address) {
-  t->endpoints = Addresses(address.host, address.port, AI_NUMERICHOST);
+  t->endpoints = NumericAddresses(address.host, address.port);
   if (!t->endpoints.empty()) {
     ConnectNext(*t, 0);
     return;
   }
-  t->lookup = std::make_shared<Lookup>();
-  t->lookup->receiver = context_.get();
-  LookupAnswer answer = [this, alive = std::weak_ptr<int>(lifetime_),
-                         weak = std::weak_ptr<Transfer>(t)](const std::vector<Endpoint>& found) {
+  auto answer = [this, alive = std::weak_ptr<int>(lifetime_), weak = std::weak_ptr<Transfer>(t),
+                 port = address.port](const std::vector<std::string>& found) {
     const auto current = weak.lock();
     if (!alive.lock() || !current || current->finished) return;
-    current->ForgetLookup();
-    if (found.empty()) {
+    current->lookup.Cancel();
+    for (const auto& host : found)
+      for (const Endpoint& e : NumericAddresses(host, port)) current->endpoints.push_back(e);
+    if (current->endpoints.empty()) {
       GiveUp(*current, kLookupFailed);
       return;
     }
-    current->endpoints = found;
     ConnectNext(*current, 0);
   };
-  try {
-    std::thread(LookUp, t->lookup, address.host, address.port, std::move(answer)).detach();
-  } catch (const std::system_error& e) {
-    GiveUp(*t, CodeOf(e.code().value()));
-  }
+  if (const int error = t->lookup.Start(address.host, context_.get(), std::move(answer)))
+    GiveUp(*t, CodeOf(error));
 }
 
 // Tries the host's next address; when none is left, the last one's error is the one reported.
@@ -719,7 +739,7 @@ void HTTPSocket::Consume(const std::shared_ptr<Transfer>& t, const std::string& 
   }
   t->head += data;
   std::size_t blockLength = 0, bodyStart = 0;
-  if (!FindHeaderEnd(t->head, blockLength, bodyStart)) {
+  if (!FindHeaderEnd(t->head, t->headSearched, blockLength, bodyStart)) {
     // Whatever this is, it is no HTTP response; end it rather than hold it all in memory.
     if (t->head.size() > kMaxHeaderBytes) Complete(t);
     return;
@@ -737,10 +757,9 @@ void HTTPSocket::Consume(const std::shared_ptr<Transfer>& t, const std::string& 
 }
 
 void HTTPSocket::WriteBody(const std::shared_ptr<Transfer>& t, const std::string& piece) {
-  if (!piece.empty() &&
-      t->out.write(piece.data(), static_cast<qint64>(piece.size())) !=
-          static_cast<qint64>(piece.size())) {
-    // Reporting a download whose data was lost as complete would pass a broken file on.
+  if (!t->Store(piece)) {
+    // Reporting a download whose data was lost as complete would pass a broken file on. The
+    // piece that went in only in part is counted by no ReceiveProgress.
     Fail(t, kFileWriteFailed);
     return;
   }

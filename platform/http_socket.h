@@ -2,7 +2,7 @@
 
 // The framework's HTTP client: an asynchronous HTTP/1.0 GET of a web address into a file, with
 // the events ReceiveProgress, Error and DownloadComplete. Everything runs on the event loop but
-// the lookup of a host name, which blocks and so has a thread of its own.
+// the lookup of a host name, which blocks and so runs on a lookup thread (host_lookup.h).
 
 #include <cstdint>
 #include <memory>
@@ -87,6 +87,9 @@ class HTTPSocket : public Object, public EventSource {
 
   // How long a connect may take, and how long an established connection may stay silent.
   void SetTimeouts(int connectMs, int idleMs);
+  // How long a whole download may take from Get. Reaching it ends the download as a broken
+  // connection would: with DownloadComplete once connected, with Error kTimedOut before.
+  void SetDeadline(int ms);
 
   std::vector<std::string> EventNames() const override {
     return {"ReceiveProgress", "Error", "DownloadComplete"};
@@ -121,6 +124,7 @@ class HTTPSocket : public Object, public EventSource {
   bool pumpAgain_ = false;
   int connectTimeoutMs_ = 30000;
   int idleTimeoutMs_ = 60000;
+  int deadlineMs_ = 5 * 60 * 1000;
   std::string address_;
   std::int32_t port_ = 0;
   bool yield_ = false;
