@@ -184,8 +184,7 @@ class Bench {
     server_ = std::make_unique<bench::LoopbackServer>(image_);
     refusing_ = std::make_unique<bench::RefusingPort>();
     // A folder whose parent is a file: no one can write there, not even the superuser.
-    QFile blocker(dir_.filePath("not-a-folder"));
-    blocker.open(QIODevice::WriteOnly);
+    QFile(dir_.filePath("not-a-folder")).open(QIODevice::WriteOnly);
     folder_ = fw::MakeRef<fw::FolderItem>(dir_.filePath("captures").toStdString());
     unwritable_ = fw::MakeRef<fw::FolderItem>(dir_.filePath("not-a-folder/captures").toStdString());
     QDir(dir_.path()).mkdir("captures");
