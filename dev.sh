@@ -67,6 +67,7 @@ case "${1:-}" in
     build build-bench -DFRAMETIDE_TESTS=OFF -DFRAMETIDE_BENCH=ON -DCMAKE_BUILD_TYPE=Release
     QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} build-bench/out/startup_bench \
       build-bench/out/bare_window build-bench/out/frametide_probe "${2:-15}"
+    QT_QPA_PLATFORM=offscreen build-bench/out/capture_soak
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2
