@@ -2,9 +2,11 @@
 //   startup_bench <frametide_probe> <plain_window> <bare_window> [runs]
 // The programs run side by side, in rounds, each round in a new order, so a machine that gets
 // busier or quieter during the run weighs on all of them alike. Start-up is from just before a
-// process is started to the moment its event loop runs with the window shown; memory is the
-// resident set after half a second of idling. The empty window is shown for reference only.
-// Exits 1 when Frametide misses a target, 2 when a program cannot be measured.
+// process is started to the moment its event loop runs with the window shown, beside the
+// processor time the process itself spent until then; memory is the resident set after half a
+// second of idling. First it checks that Frametide and the plain program show the same window.
+// The empty window is shown for reference only.
+// Exits 1 when Frametide misses a target, 2 when the programs cannot be compared.
 
 #include <spawn.h>
 #include <sys/wait.h>
