@@ -47,7 +47,7 @@ build() {  # build <dir> [cmake options...]
 # Things to undo when the script ends, however it ends.
 CLEANUP=()
 cleanup() {
-  for c in "${CLEANUP[@]}"; do eval "$c"; done
+  for c in "${CLEANUP[@]}"; do eval "$c" || true; done
 }
 trap cleanup EXIT
 
