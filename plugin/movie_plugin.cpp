@@ -248,7 +248,8 @@ bool FinishMovie(Movie& movie, std::string* error) {
     ok = false;
   }
   if (keep && rename(movie.partPath.c_str(), movie.path.c_str()) != 0) {
-    if (ok) *error = "The movie could not be saved as " + movie.path + ": " + std::strerror(errno) + ".";
+    if (ok)
+      *error = "The movie could not be saved as " + movie.path + ": " + std::strerror(errno) + ".";
     ok = false;
   } else if (keep) {
     movie.partPath.clear();  // it is the movie now
@@ -334,7 +335,8 @@ std::string OpenEncoder(Movie& movie, Track& track, AVRational rate) {
   avcodec_parameters_from_context(track.stream->codecpar, c);
   track.stream->time_base = c->time_base;
   track.stream->avg_frame_rate = rate;
-  track.fragmentLimit = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(av_q2d(rate))));
+  track.fragmentLimit =
+      std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(av_q2d(rate))));
 
   AVDictionary* options = nullptr;
   // Fragments that the plug-in cuts, each playable on its own once written.
@@ -360,7 +362,7 @@ int NewVideoTrack(ft_plugin_call* call) {
     return Fail(call, "NewVideoTrack needs a movie, a width, a height and a frame rate");
   Movie* movie = LiveObject<Movie>(call->args[0]);
   if (!movie) return Fail(call, "NewVideoTrack was not given a movie of this plug-in");
-  if (movie->track || movie->started)
+  if (movie->track || movie->started || movie->format->nb_streams > 0)
     return Fail(call, "This movie has its video track already; it takes only one.");
   const int width = call->args[1].as.int32, height = call->args[2].as.int32;
   const double fps = call->args[3].as.real;
@@ -419,16 +421,18 @@ bool ConvertPicture(Track& track, const ft_image& image, std::string* error) {
   // Even offsets keep the colour samples, which cover two by two pixels, in step.
   const int x = (track.width - w) / 2 & ~1, y = (track.height - h) / 2 & ~1;
   if (w != f->width || h != f->height) {
-    for (int row = 0; row < f->height; ++row) std::memset(f->data[0] + row * f->linesize[0], 16, f->width);
+    for (int row = 0; row < f->height; ++row)
+      std::memset(f->data[0] + row * f->linesize[0], 16, f->width);
     for (int plane = 1; plane < 3; ++plane)
       for (int row = 0; row < (f->height + 1) / 2; ++row)
         std::memset(f->data[plane] + row * f->linesize[plane], 128, (f->width + 1) / 2);
   }
-  track.scaler = sws_getCachedContext(track.scaler, image.width, image.height, AV_PIX_FMT_BGRA, w,
-                                      h, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  track.scaler =
+      sws_getCachedContext(track.scaler, image.width, image.height, AV_PIX_FMT_BGRA, w, h,
+                           AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!track.scaler) {
-    *error = "A picture of " + std::to_string(image.width) + " x " +
-             std::to_string(image.height) + " cannot be converted.";
+    *error = "A picture of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+             " cannot be converted.";
     return false;
   }
   const uint8_t* source[4] = {image.pixels, nullptr, nullptr, nullptr};
@@ -448,7 +452,9 @@ int AppendPicture(ft_plugin_call* call) {
   if (!track) return Fail(call, "AppendPicture was not given a video track of this plug-in");
   if (!track->movie) return Fail(call, "This track's movie is finished; it takes no more frames.");
   Movie& movie = *track->movie;
-  if (movie.failed) return Fail(call, "Writing the movie " + movie.path + " failed before; it takes no more frames.");
+  if (movie.failed)
+    return Fail(call,
+                "Writing the movie " + movie.path + " failed before; it takes no more frames.");
   const ft_image& image = call->args[1].as.image;
   if (image.width < 1 || image.height < 1 || !image.pixels ||
       image.bytes_per_row < 4 * static_cast<std::int64_t>(image.width))

@@ -11,9 +11,9 @@ struct MovieFacts {
   std::string codec;  // FFmpeg's codec name
   std::string tag;    // the four-character code in the file
   int width = 0, height = 0;
-  int rateNum = 0, rateDen = 0;  // the average frame rate
-  int frames = 0;                // frames of the video track
-  int decoded = 0;               // frames that decoded
+  int rateNum = 0, rateDen = 0;    // the average frame rate
+  int frames = 0;                  // frames of the video track
+  int decoded = 0;                 // frames that decoded
   std::vector<std::uint8_t> luma;  // brightness of the frame asked for, row by row
 };
 

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <optional>
@@ -51,36 +53,18 @@ void WriteText(const QString& path) {
   file.write("no picture here");
 }
 
-// Counts the Action events of a timer.
-class TickCounter : public fw::Object {
-  FW_CLASS_HANDLE()
-  int ticks = 0;
-};
-
-const fw::ClassRecord& TickCounter::ClassHandle() {
-  if (auto* c = fw::FindClass("TickCounter")) return *c;
-  return fw::ClassBuilder("TickCounter", nullptr)
-      .Add("PerformAction", {}, "",
-           [](fw::Object& self, std::span<const fw::Value>) -> fw::Value {
-             ++dynamic_cast<TickCounter&>(self).ticks;
-             return {};
-           })
-      .Register();
-}
-
 // Records the progress bar after each frame: when the next frame is handed to the plug-in,
 // when the track is released after the last one, and at each message box.
 class BarWatch {
  public:
   explicit BarWatch(const fw::Ref<Window1>& window) : bar_(window->ProgressBar1()) {
     current_ = this;
-    for (std::size_t entry : {frametide::plugin_entry::QTVideoTrackAppendPicture,
-                              frametide::plugin_entry::QTVideoTrackExit}) {
-      auto bound = frametide::plugin_entrypoints->At(entry);
-      original_[entry == frametide::plugin_entry::QTVideoTrackExit] = bound.routine;
-      bound.routine = entry == frametide::plugin_entry::QTVideoTrackExit ? &NoteThenExit
-                                                                         : &NoteThenAppend;
-      frametide::plugin_entrypoints->Set(entry, bound);
+    namespace entry = frametide::plugin_entry;
+    for (std::size_t k : {entry::QTVideoTrackAppendPicture, entry::QTVideoTrackExit}) {
+      auto bound = frametide::plugin_entrypoints->At(k);
+      (k == entry::QTVideoTrackExit ? exit_ : append_) = bound.routine;
+      bound.routine = k == entry::QTVideoTrackExit ? &NoteThen<&exit_> : &NoteThen<&append_>;
+      frametide::plugin_entrypoints->Set(k, bound);
     }
   }
   ~BarWatch() { current_ = nullptr; }
@@ -90,27 +74,23 @@ class BarWatch {
   }
   // The states from the first frame on.
   std::vector<BarState> FromFirstFrame() const {
-    auto it = states.begin();
-    while (it != states.end() && *it == BarState{100, 0}) ++it;
+    auto it = std::find_if(states.begin(), states.end(), [](auto s) {
+      return s != BarState{100, 0};
+    });
     return {it, states.end()};
   }
   std::vector<BarState> states;
   int appends = 0;
 
  private:
-  static int NoteThenAppend(ft_plugin_call* call) {
-    if (current_) {
-      current_->Note();
-      ++current_->appends;
-    }
-    return original_[0](call);
-  }
-  static int NoteThenExit(ft_plugin_call* call) {
+  template <ft_plugin_routine* original>
+  static int NoteThen(ft_plugin_call* call) {
     if (current_) current_->Note();
-    return original_[1](call);
+    if (current_ && original == &append_) ++current_->appends;
+    return (*original)(call);
   }
   static inline BarWatch* current_ = nullptr;
-  static inline ft_plugin_routine original_[2] = {};
+  static inline ft_plugin_routine append_ = nullptr, exit_ = nullptr;
   fw::Ref<fw::ProgressBar> bar_;
 };
 
@@ -118,6 +98,8 @@ class MovieAssembly : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
+    file_ = Movie();
     window_ = StartUp();
     fw::SetDialogResponder([this](const fw::DialogRequest& r) -> std::optional<std::string> {
       asked_.push_back(r);
@@ -177,7 +159,6 @@ TEST_F(MovieAssembly, ClickAsksForTheFolderAndCancellingEndsTheRun) {
 }
 
 TEST_F(MovieAssembly, FewerThanTwoImagesOrNoFileEndSilently) {
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
   const QString none = MakeFolder("none");
   WriteText(none + "/notes.txt");
   const QString one = MakeFolder("one");
@@ -212,42 +193,27 @@ TEST_F(MovieAssembly, FewerThanTwoImagesOrNoFileEndSilently) {
 
 TEST_F(MovieAssembly, FivePicturesBecomeAnH264MovieWithProgressAndCaptureTicking) {
   const QString shots = MakeFolder("shots");
-  for (int i = 1; i <= 5; ++i) WriteJpeg(shots + QString("/%1.jpg").arg(i), 64, 48, QColor(40 * i, 90, 60));
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
-  file_ = Movie();
+  for (int i = 1; i <= 5; ++i)
+    WriteJpeg(shots + QString("/%1.jpg").arg(i), 64, 48, QColor(40 * i, 90, 60));
   window_->fps()->SetText("12.5");
   BarWatch watch(window_);
-  // The capture timer keeps ticking while the movie is made.
-  auto timer = window_->Timer1();
-  auto ticks = fw::MakeRef<TickCounter>();
-  timer->AddActionNotificationReceiver(ticks);
-  timer->SetPeriod(1);
-  int ticksAtStart = -1, ticksAtEnd = -1;
+  // A capture timer on the same loop keeps ticking while the movie is made.
+  int ticks = 0, ticksAtAllDone = 0;
+  QTimer capture;
+  capture.callOnTimeout([&] { ++ticks; });
+  capture.start(1);
   bool readableAtAllDone = true;
   onMessage_ = [&](const std::string&) {
     watch.Note();
-    ticksAtEnd = ticks->ticks;
+    ticksAtAllDone = ticks;
     readableAtAllDone = ReadMovie(Movie()).has_value();
   };
-  std::size_t asked = 0;
-  fw::SetDialogResponder([&](const fw::DialogRequest& r) -> std::optional<std::string> {
-    ++asked;
-    if (r.kind == Kind::SelectFolder) {
-      ticksAtStart = ticks->ticks;
-      return folder_;
-    }
-    if (r.kind == Kind::SaveAs) return file_;
-    messages_.push_back(r.text);
-    onMessage_(r.text);
-    return std::nullopt;
-  });
 
   Click();
-  timer->SetMode(fw::Timer::ModeOff);
-  EXPECT_EQ(asked, 3u);
+  EXPECT_EQ(asked_.size(), 3u);
   EXPECT_EQ(messages_, std::vector<std::string>{"all done"});
   EXPECT_FALSE(readableAtAllDone) << "the movie is finished only when it is released";
-  EXPECT_GT(ticksAtEnd, ticksAtStart);
+  EXPECT_GT(ticksAtAllDone, 0);
   EXPECT_EQ(watch.FromFirstFrame(),
             (std::vector<BarState>{{0, 0}, {100, 25}, {100, 50}, {100, 75}, {100, 100}, {100, 0}}));
 
@@ -264,13 +230,11 @@ TEST_F(MovieAssembly, FivePicturesBecomeAnH264MovieWithProgressAndCaptureTicking
 
 TEST_F(MovieAssembly, UnreadableEntriesAreSkippedAndOtherSizesFitted) {
   const QString mixed = MakeFolder("mixed");
-  WriteText(mixed + "/a.jpg.txt");                   // listed, never a picture
-  WriteJpeg(mixed + "/b.jpg", 64, 48, Qt::gray);     // the first picture: the frame size
-  WriteText(mixed + "/c.jpg");                       // corrupt
-  WriteJpeg(mixed + "/d.jpg", 128, 48, Qt::white);   // twice as wide: fitted, black above and below
+  WriteText(mixed + "/a.jpg.txt");                  // listed, never a picture
+  WriteJpeg(mixed + "/b.jpg", 64, 48, Qt::gray);    // the first picture: the frame size
+  WriteText(mixed + "/c.jpg");                      // corrupt
+  WriteJpeg(mixed + "/d.jpg", 128, 48, Qt::white);  // twice as wide: fitted, black above and below
   ASSERT_TRUE(QDir(mixed).mkdir("x.jpgs"));
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
-  file_ = Movie();
   BarWatch watch(window_);
   onMessage_ = [&](const std::string&) { watch.Note(); };
 
@@ -284,7 +248,9 @@ TEST_F(MovieAssembly, UnreadableEntriesAreSkippedAndOtherSizesFitted) {
   EXPECT_EQ(std::pair(movie->width, movie->height), std::pair(64, 48));
   EXPECT_EQ(std::pair(movie->rateNum, movie->rateDen), std::pair(25, 1));
   ASSERT_EQ(movie->luma.size(), 64u * 48u);
-  auto at = [&](int x, int y) { return static_cast<int>(movie->luma[static_cast<std::size_t>(y * 64 + x)]); };
+  auto at = [&](int x, int y) {
+    return static_cast<int>(movie->luma[static_cast<std::size_t>(y * 64 + x)]);
+  };
   EXPECT_LT(at(32, 4), 30);    // black band above
   EXPECT_GT(at(32, 24), 200);  // the picture in the middle
   EXPECT_LT(at(32, 43), 30);   // black band below
@@ -294,8 +260,6 @@ TEST_F(MovieAssembly, OddSizesAndAFolderWhosePathHoldsJpg) {
   const QString holiday = MakeFolder("holiday.jpg");
   WriteJpeg(holiday + "/p1", 33, 25, Qt::green);
   WriteJpeg(holiday + "/p2", 33, 25, Qt::yellow);
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
-  file_ = Movie();
   window_->fps()->SetText("29.97");
   Press();
   EXPECT_EQ(messages_, std::vector<std::string>{"all done"});
@@ -311,8 +275,6 @@ TEST_F(MovieAssembly, MoviesThatCannotBeMadeAreExplainedAndLeaveNothing) {
   const QString shots = MakeFolder("shots");
   WriteJpeg(shots + "/1.jpg", 16, 16, Qt::red);
   WriteJpeg(shots + "/2.jpg", 16, 16, Qt::blue);
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
-  file_ = Movie();
 
   window_->fps()->SetText("");
   Press();
@@ -344,8 +306,6 @@ TEST_F(MovieAssembly, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
   const QString shots = MakeFolder("shots");
   for (int i = 0; i < 90; ++i)
     WriteJpeg(shots + QString("/%1.jpg").arg(i, 3, 10, QChar('0')), 96, 72, Qt::black, true);
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
-  file_ = Movie();
   window_->fps()->SetText("2");
   // Past this size a write fails as on a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -361,27 +321,30 @@ TEST_F(MovieAssembly, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_LT(watch.appends, 90) << "the failure ends the run in the middle";
   const std::string& message = messages_[0];
-  EXPECT_EQ(message.rfind("Writing the movie " + Movie() + " failed: File too large. It keeps the ", 0), 0u)
+  EXPECT_EQ(
+      message.rfind("Writing the movie " + Movie() + " failed: File too large. It keeps the ", 0),
+      0u)
       << message;
   const auto movie = ReadMovie(Movie());
   ASSERT_TRUE(movie);
   EXPECT_GT(movie->frames, 0);
   EXPECT_LT(movie->frames, 90);
   EXPECT_EQ(movie->decoded, movie->frames);
-  EXPECT_NE(message.find("keeps the " + std::to_string(movie->frames) + " frames"), std::string::npos);
+  EXPECT_NE(message.find("keeps the " + std::to_string(movie->frames) + " frames"),
+            std::string::npos);
   EXPECT_EQ(Written(), QStringList{"movie.mov"});
 }
 
 TEST_F(MovieAssembly, OnlyH264IsWritten) {
-  ASSERT_TRUE(QDir(dir_.path()).mkpath("out"));
   auto movie = frametide::EditableMovie::CreateMovie(fw::GetFolderItem(Movie(), 0));
   auto track = movie->NewVideoTrack(16, 16, 25);
   try {
     track->SetCompressionType("mp4v");
     ADD_FAILURE() << "mp4v was taken";
   } catch (const fw::PluginException& e) {
-    EXPECT_EQ(e.Message(), "The compression type \"mp4v\" is not supported: movies are written "
-                           "with H.264 (\"avc1\") only.");
+    EXPECT_EQ(e.Message(),
+              "The compression type \"mp4v\" is not supported: movies are written "
+              "with H.264 (\"avc1\") only.");
   }
   EXPECT_NO_THROW(track->SetCompressionType("avc1"));
 }
