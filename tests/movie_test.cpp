@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -22,6 +23,7 @@
 #include "movie/editable_movie.h"
 #include "movie/qt_video_track.h"
 #include "platform/dialogs.h"
+#include "platform/plugin.h"
 #include "platform/runtime.h"
 #include "tests/movie_reader.h"
 #include "window/window1.h"
@@ -335,8 +337,16 @@ TEST_F(MovieAssembly, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
   EXPECT_EQ(Written(), QStringList{"movie.mov"});
 }
 
-TEST_F(MovieAssembly, OnlyH264IsWritten) {
+TEST_F(MovieAssembly, FFmpegLoadsWithTheFirstMovieAndWritesOnlyH264) {
+  const std::string engine = fw::PluginFolder() + "/frametide_movie_engine.so";
+  auto loaded = [&] {
+    void* library = dlopen(engine.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (library) dlclose(library);
+    return library != nullptr;
+  };
+  EXPECT_FALSE(loaded()) << "start-up must not load FFmpeg";
   auto movie = frametide::EditableMovie::CreateMovie(fw::GetFolderItem(Movie(), 0));
+  EXPECT_TRUE(loaded());
   auto track = movie->NewVideoTrack(16, 16, 25);
   try {
     track->SetCompressionType("mp4v");
