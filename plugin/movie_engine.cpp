@@ -244,7 +244,8 @@ bool FinishMovie(Movie& movie, std::string* error) {
   avformat_free_context(movie.format);
   movie.format = nullptr;
 
-  const bool keep = movie.started && (!movie.failed || movie.keptFrames > 0);
+  // A movie without a single frame is no movie: nothing is left of it.
+  const bool keep = movie.started && movie.keptFrames > 0;
   if (keep && movie.failed && truncate(movie.partPath.c_str(), movie.keptBytes) != 0) {
     if (ok) *error = Failure(movie, std::strerror(errno));
     ok = false;

@@ -357,6 +357,9 @@ TEST_F(MovieAssembly, FFmpegLoadsWithTheFirstMovieAndWritesOnlyH264) {
               "with H.264 (\"avc1\") only.");
   }
   EXPECT_NO_THROW(track->SetCompressionType("avc1"));
+  track.Reset();
+  movie.Reset();
+  EXPECT_TRUE(Written().isEmpty()) << "a movie without frames leaves nothing behind";
 }
 
 }  // namespace
