@@ -167,8 +167,10 @@ int OpenTarget(const std::string& path) {
   if (path.empty() || (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return -1;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0 ||
-      ::fcntl(fd, F_SETFL, 0) != 0) {
+  // Truncating a file that is already empty would make some file systems (ext4) flush it
+  // synchronously on close, holding the loop up for tens of milliseconds after a large download.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      (info.st_size > 0 && ::ftruncate(fd, 0) != 0) || ::fcntl(fd, F_SETFL, 0) != 0) {
     ::close(fd);
     return -1;
   }
