@@ -115,7 +115,7 @@ TEST(MainWindow, ControlsStandAtTheirDesignGeometry) {
     EXPECT_EQ(control->Height(), g.height);
     EXPECT_EQ(control->Widget()->geometry(), QRect(g.left, g.top, g.width, g.height));
     EXPECT_EQ(control->Index(), -2147483647 - 1);
-    if (g.tabIndex >= 0) EXPECT_EQ(control->TabIndex(), g.tabIndex);
+    if (g.tabIndex >= 0) { EXPECT_EQ(control->TabIndex(), g.tabIndex); }
   }
 }
 
@@ -248,7 +248,7 @@ TEST(MainWindowClass, TableMembersAndProperties) {
     const auto* scope = fw::FindAttribute(m.attributes, "__Scope");
     ASSERT_NE(scope, nullptr) << m.name;
     EXPECT_EQ(*scope->value, m.name == "getstelle" ? "Protected" : "Public") << m.name;
-    if (m.name != "_CreateControls0") EXPECT_FALSE(fw::FindAttribute(m.attributes, "Hidden"));
+    if (m.name != "_CreateControls0") { EXPECT_FALSE(fw::FindAttribute(m.attributes, "Hidden")); }
   }
   const char* properties[][2] = {{"anzahl", "Int32"},       {"status", "Int32"},
                                  {"downloading", "Int32"},  {"savefolder", "FolderItem"},

@@ -27,7 +27,7 @@ void ExpectItem(const fw::Ref<fw::MenuItem>& item, const Expected& e) {
   EXPECT_EQ(item->Text(), e.text);
   EXPECT_EQ(item->AutoEnable(), e.autoEnable);
   EXPECT_EQ(item->KeyboardShortcutSet(), e.shortcut != nullptr);
-  if (e.shortcut) EXPECT_EQ(item->KeyboardShortcut(), e.shortcut);
+  if (e.shortcut) { EXPECT_EQ(item->KeyboardShortcut(), e.shortcut); }
 }
 
 TEST(MenuBar, OneSharedBarWithFileThenEdit) {
@@ -117,7 +117,7 @@ TEST(MenuBar, ToolkitBarCarriesTextsAndPlatformShortcuts) {
                                {"Copy", "Ctrl+C"}, {"Paste", "Ctrl+V"}, {"Clear", ""}};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(edit[i]->isSeparator(), i == 1) << i;
-    if (i != 1) EXPECT_EQ(edit[i]->text(), expected[i][0]) << i;
+    if (i != 1) { EXPECT_EQ(edit[i]->text(), expected[i][0]) << i; }
     EXPECT_EQ(edit[i]->shortcut().toString(QKeySequence::PortableText), expected[i][1]) << i;
   }
 }

@@ -205,7 +205,7 @@ TEST(AppClass, SeventeenInheritedOperationsThenItsOwn) {
   for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(record.Table()[i].name, names[i]);
   EXPECT_EQ(record.EventHandler("Activate"), &record.Table()[17]);
   for (auto event : fw::Application::EventNames())
-    if (event != "Activate") EXPECT_EQ(record.EventHandler(event), nullptr) << event;
+    if (event != "Activate") { EXPECT_EQ(record.EventHandler(event), nullptr) << event; }
   ASSERT_EQ(record.Members().size(), 1u);
   EXPECT_EQ(record.Members()[0].name, "Event_Activate");
 
