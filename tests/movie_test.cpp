@@ -246,8 +246,7 @@ TEST_F(MovieTest, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 200 * 1024;
+  const rlimit small{200 * 1024, saved.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   BarWatch watch(window);
   Press();
