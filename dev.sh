@@ -34,6 +34,11 @@ build() {  # build <dir> [cmake options...]
   cmake --build "$dir" -j "$JOBS"
 }
 
+movie_bench() {  # movie_bench <build dir>: "make qt" on 1,000 images against the ffmpeg command line
+  install_missing ffmpeg
+  QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$1"/out/movie_bench "$1"/out/movie_bench_driver
+}
+
 run_tests() {  # run_tests <dir>
   (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -j "$JOBS" --output-on-failure --timeout 120)
 }
@@ -67,6 +72,7 @@ case "${1:-}" in
     build build-bench -DFRAMETIDE_TESTS=OFF -DFRAMETIDE_BENCH=ON -DCMAKE_BUILD_TYPE=Release
     QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} build-bench/out/startup_bench \
       build-bench/out/bare_window build-bench/out/frametide_probe "${2:-15}"
+    movie_bench build-bench
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2

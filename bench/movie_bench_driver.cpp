@@ -1,0 +1,107 @@
+// Frametide making one movie, run whole: start-up, then a press of "make qt" with the folder
+// and the movie file answered as a person would, the fps field at 25, and the capture timer
+// ticking every 100 ms meanwhile. Quits once the handler has returned and reports:
+//   handler_ms <from the press until the handler returned, the movie released>
+//   late_max_ms <the capture timer's worst lateness over that time>
+//   ticks <capture timer ticks over that time>
+//   tick_period_ms <the capture timer's period>
+//   message <each message box text>
+//   movie_bench_driver <image folder> <movie file>
+
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/startup.h"
+#include "platform/classes.h"
+#include "platform/dialogs.h"
+#include "platform/runtime.h"
+#include "probe_report.h"
+#include "window/window1.h"
+
+namespace {
+
+constexpr int kTickPeriodMs = 100;
+
+// Measures how late each capture tick comes against the one before it.
+class TickWatch : public fw::Object {
+  FW_CLASS_HANDLE()
+  long long lastTickUs = 0;
+  long long worstLateUs = 0;
+  int ticks = 0;
+
+  void Start() { lastTickUs = probe::MonotonicMicroseconds(); }
+  void PerformAction() {
+    Note(probe::MonotonicMicroseconds());
+    ++ticks;
+  }
+  // A tick still due at `nowUs` is as late as it would be if it came now.
+  void Note(long long nowUs) {
+    worstLateUs = std::max(worstLateUs, nowUs - lastTickUs - kTickPeriodMs * 1000LL);
+    lastTickUs = nowUs;
+  }
+};
+
+const fw::ClassRecord& TickWatch::ClassHandle() {
+  if (auto* c = fw::FindClass("TickWatch")) return *c;
+  return fw::ClassBuilder("TickWatch", nullptr)
+      .Allocator([] { return new TickWatch; })
+      .Add("PerformAction", {}, "", fw::Method<&TickWatch::PerformAction>())
+      .Register();
+}
+
+std::string imageFolder, movieFile;
+
+std::optional<std::string> Answer(const fw::DialogRequest& request) {
+  switch (request.kind) {
+    case fw::DialogRequest::Kind::SelectFolder:
+      return imageFolder;
+    case fw::DialogRequest::Kind::SaveAs:
+      return movieFile;
+    case fw::DialogRequest::Kind::MessageBox:
+      std::printf("message %s\n", request.text.c_str());
+      break;
+  }
+  return std::nullopt;
+}
+
+void MakeMovie() {
+  fw::SetDialogResponder(Answer);
+  auto window = frametide::Window1::Instance();
+  window->fps()->SetText("25");
+  auto watch = fw::MakeRef<TickWatch>();
+  auto timer = window->Timer1();
+  timer->AddActionNotificationReceiver(watch);
+  timer->SetPeriod(kTickPeriodMs);
+  watch->Start();
+
+  const long long pressed = probe::MonotonicMicroseconds();
+  window->PushButton2()->Push();
+  const long long returned = probe::MonotonicMicroseconds();
+  watch->Note(returned);
+
+  timer->RemoveActionNotificationReceiver(watch);
+  std::printf("handler_ms %.1f\nlate_max_ms %.1f\nticks %d\ntick_period_ms %d\n",
+              (returned - pressed) / 1000.0, watch->worstLateUs / 1000.0, watch->ticks,
+              kTickPeriodMs);
+  std::fflush(stdout);
+  fw::Quit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s <image folder> <movie file>\n", argv[0]);
+    return 2;
+  }
+  imageFolder = argv[1];
+  movieFile = argv[2];
+  fw::SetTraceSink([](std::string_view step) {
+    if (step == "event loop") QTimer::singleShot(0, MakeMovie);
+  });
+  return frametide::Run(argc, argv);
+}
