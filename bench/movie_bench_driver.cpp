@@ -9,6 +9,7 @@
 //   movie_bench_driver <image folder> <movie file>
 
 #include <QTimer>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -25,6 +26,8 @@
 namespace {
 
 constexpr int kTickPeriodMs = 100;
+// A movie that takes longer than this is stuck, not slow; the benchmark sees the process killed.
+constexpr unsigned kGiveUpSeconds = 600;
 
 // Measures how late each capture tick comes against the one before it.
 class TickWatch : public fw::Object {
@@ -98,6 +101,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <image folder> <movie file>\n", argv[0]);
     return 2;
   }
+  alarm(kGiveUpSeconds);
   imageFolder = argv[1];
   movieFile = argv[2];
   fw::SetTraceSink([](std::string_view step) {
