@@ -1,9 +1,139 @@
 // Movie assembly: a folder of images into one movie file.
 
+#include <string>
+#include <vector>
+
+#include "movie/editable_movie.h"
+#include "movie/qt_video_track.h"
+#include "platform/dialogs.h"
+#include "platform/picture.h"
+#include "platform/runtime.h"
+#include "platform/text.h"
 #include "window/window1.h"
 
 namespace frametide {
 
-void Window1::PushButton2_Action() {}
+namespace {
+
+fw::Ref<fw::Picture> OpenPicture(const std::string& path) {
+  const fw::Ref<fw::FolderItem> item = fw::GetFolderItem(path, 0);
+  return item ? item->OpenAsPicture() : nullptr;
+}
+
+// The absolute paths of the folder's items that name a JPEG image, in the folder's order.
+std::vector<std::string> CollectImages(const fw::Ref<fw::FolderItem>& folder) {
+  std::vector<std::string> images;
+  // The count is read before every pass: items added meanwhile are taken in too.
+  for (std::int32_t i = 1; i <= folder->Count(); ++i) {
+    // An item removed meanwhile is simply not there.
+    if (const fw::Ref<fw::FolderItem> item = folder->Item(i)) {
+      const std::string path = item->AbsolutePath();
+      if (fw::InStr(path, ".jpg") > 0) images.push_back(path);
+    }
+    fw::RuntimeBackgroundTask();
+  }
+  return images;
+}
+
+// Releases the track and then the movie, which finishes the file; the first failure, if any.
+std::string FinishMovie(fw::Ref<QTVideoTrack>& track, fw::Ref<EditableMovie>& movie) {
+  std::string failure;
+  try {
+    track->Close();
+  } catch (const fw::PluginException& e) {
+    failure = e.Message();
+  }
+  track.Reset();
+  try {
+    movie->Close();
+  } catch (const fw::PluginException& e) {
+    if (failure.empty()) failure = e.Message();
+  }
+  movie.Reset();
+  return failure;
+}
+
+}  // namespace
+
+void Window1::PushButton2_Action() {
+  const auto folderDialog = fw::MakeRef<fw::SelectFolderDialog>();
+  folderDialog->ActionButtonCaption = "Select";
+  folderDialog->Title = "Title Property";
+  folderDialog->PromptText = "Select the folder containing the images";
+  folderDialog->InitialDirectory = fw::Volume(0);
+  const fw::Ref<fw::FolderItem> folder = folderDialog->ShowModal();
+  if (!folder) return;
+
+  const std::vector<std::string> images = CollectImages(folder);
+
+  const auto saveDialog = fw::MakeRef<fw::SaveAsDialog>();
+  saveDialog->InitialDirectory = fw::Volume(0)->Child("Documents");
+  saveDialog->PromptText = "save the movie where?";
+  saveDialog->SuggestedFileName = "frametidemovie.mov";
+  saveDialog->Title = "save movie where?";
+  const fw::Ref<fw::FolderItem> file = saveDialog->ShowModal();
+  if (!file || images.size() < 2) return;
+
+  // The frame size is the first readable picture's; only it is held, and only for its size.
+  std::int32_t width = 0, height = 0;
+  for (const std::string& path : images) {
+    if (const fw::Ref<fw::Picture> picture = OpenPicture(path)) {
+      width = picture->Width();
+      height = picture->Height();
+      break;
+    }
+  }
+  if (width == 0) {
+    fw::MsgBox("None of the images could be read, so no movie was made.");
+    return;
+  }
+
+  fw::Ref<EditableMovie> movie;
+  fw::Ref<QTVideoTrack> track;
+  try {
+    movie = EditableMovie::CreateMovie(file);
+    track = movie->NewVideoTrack(width, height, fw::Val(fps()->Text()));
+    track->SetCompressionType("avc1");
+  } catch (const fw::PluginException& e) {
+    // Released unfinished, the movie leaves no file behind.
+    track.Reset();
+    movie.Reset();
+    fw::MsgBox(e.Message());
+    return;
+  }
+
+  const auto highest = static_cast<std::int32_t>(images.size()) - 1;
+  std::string failure;
+  for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
+    if (const fw::Ref<fw::Picture> picture = OpenPicture(images[static_cast<std::size_t>(i)])) {
+      try {
+        track->AppendPicture(picture);
+        ProgressBar1()->SetMaximum(0);
+        if (i > 0) {
+          ProgressBar1()->SetMaximum(100);
+          ProgressBar1()->SetValue(
+              fw::ToInt32(static_cast<double>(i) / static_cast<double>(highest) * 100.0));
+        }
+      } catch (const fw::PluginException& e) {
+        failure = e.Message();
+      }
+    }
+    Refresh(true);
+    fw::RuntimeBackgroundTask();
+  }
+  ProgressBar1()->SetMaximum(100);
+  ProgressBar1()->SetValue(0);
+
+  if (!failure.empty()) {
+    // What was written before the failure is closed as a movie before the user reads why.
+    const std::string closing = FinishMovie(track, movie);
+    fw::MsgBox(closing.empty() || closing == failure ? failure : failure + "\n" + closing);
+    return;
+  }
+  fw::MsgBox("all done");
+  // The movie is written out complete only now, when it is released.
+  const std::string closing = FinishMovie(track, movie);
+  if (!closing.empty()) fw::MsgBox(closing);
+}
 
 }  // namespace frametide

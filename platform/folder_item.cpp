@@ -1,6 +1,9 @@
 #include "platform/folder_item.h"
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -97,6 +101,85 @@ std::vector<std::string> Entries(const std::string& path) {
   return entries;
 }
 
+using Names = std::shared_ptr<const std::vector<std::string>>;
+
+// Listings of the few folders last walked, kept while nothing in them changes, so that walking
+// a folder item by item costs one listing, not one per step. A change shows at once through
+// inotify; where inotify sees nothing (a network file system changed from elsewhere), the
+// folder's modification time still does.
+class FolderListings {
+ public:
+  static FolderListings& Instance() {
+    static FolderListings listings;
+    return listings;
+  }
+
+  Names Of(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    struct stat now {};
+    if (stat(path.c_str(), &now) != 0) return std::make_shared<std::vector<std::string>>();
+    TakeNotices();
+    auto it = std::find_if(kept_.begin(), kept_.end(),
+                           [&](const Listing& l) { return l.path == path; });
+    if (it != kept_.end()) {
+      if (!it->changed && Same(it->status, now)) return it->names;
+      Forget(it);
+    }
+    // Watched before it is read: a change while it is read marks it changed.
+    const int watch = notices_ < 0 ? -1 : inotify_add_watch(notices_, path.c_str(), kChanges);
+    Names names = std::make_shared<const std::vector<std::string>>(Entries(path));
+    if (watch < 0) return names;
+    if (kept_.size() == kKept) Forget(kept_.begin());
+    kept_.push_back(Listing{path, watch, now, names, false});
+    return names;
+  }
+
+ private:
+  static constexpr std::size_t kKept = 4;
+  static constexpr std::uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                            IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+  struct Listing {
+    std::string path;
+    int watch;
+    struct stat status;
+    Names names;
+    bool changed;
+  };
+
+  FolderListings() : notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+
+  static bool Same(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+  }
+
+  void Forget(std::vector<Listing>::iterator it) {
+    inotify_rm_watch(notices_, it->watch);
+    kept_.erase(it);
+  }
+
+  // Marks every listing whose folder changed since the last look.
+  void TakeNotices() {
+    if (notices_ < 0) return;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+      const ssize_t n = read(notices_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        for (Listing& l : kept_)
+          if (l.watch == event->wd || (event->mask & IN_Q_OVERFLOW)) l.changed = true;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  int notices_;
+  std::vector<Listing> kept_;  // the most recently listed last
+};
+
 bool ValidChildName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
@@ -140,17 +223,18 @@ bool FolderItem::Directory() const { return !path_.empty() && QFileInfo(ToQ(path
 
 std::string FolderItem::Name() const { return FromQ(QFileInfo(ToQ(path_)).fileName()); }
 
-// The folder is read afresh on every call: items that appear meanwhile are counted.
+// Items that appear meanwhile are counted: the listing is read again whenever the folder changed.
 std::int32_t FolderItem::Count() const {
   if (!Directory()) return 0;
-  return static_cast<std::int32_t>(std::min<std::size_t>(Entries(path_).size(), INT32_MAX));
+  const Names names = FolderListings::Instance().Of(path_);
+  return static_cast<std::int32_t>(std::min<std::size_t>(names->size(), INT32_MAX));
 }
 
 Ref<FolderItem> FolderItem::Item(std::int32_t index) const {
   if (!Directory() || index < 1) return nullptr;
-  const std::vector<std::string> entries = Entries(path_);
-  if (static_cast<std::size_t>(index) > entries.size()) return nullptr;
-  return Child(entries[static_cast<std::size_t>(index) - 1]);
+  const Names names = FolderListings::Instance().Of(path_);
+  if (static_cast<std::size_t>(index) > names->size()) return nullptr;
+  return Child((*names)[static_cast<std::size_t>(index) - 1]);
 }
 
 Ref<Picture> FolderItem::OpenAsPicture() const {
