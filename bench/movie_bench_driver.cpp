@@ -2,7 +2,9 @@
 // and the movie file answered as a person would, the fps field at 25, and the capture timer
 // ticking every 100 ms meanwhile. Quits once the handler has returned and reports:
 //   handler_ms <from the press until the handler returned, the movie released>
+//   all_done_ms <from the press until "all done" was shown>
 //   late_max_ms <the capture timer's worst lateness over that time>
+//   late_max_at_ms <from the press until that tick came>
 //   ticks <capture timer ticks over that time>
 //   tick_period_ms <the capture timer's period>
 //   message <each message box text>
@@ -34,6 +36,7 @@ class TickWatch : public fw::Object {
   FW_CLASS_HANDLE()
   long long lastTickUs = 0;
   long long worstLateUs = 0;
+  long long worstAtUs = 0;
   int ticks = 0;
 
   void Start() { lastTickUs = probe::MonotonicMicroseconds(); }
@@ -43,7 +46,11 @@ class TickWatch : public fw::Object {
   }
   // A tick still due at `nowUs` is as late as it would be if it came now.
   void Note(long long nowUs) {
-    worstLateUs = std::max(worstLateUs, nowUs - lastTickUs - kTickPeriodMs * 1000LL);
+    const long long lateUs = nowUs - lastTickUs - kTickPeriodMs * 1000LL;
+    if (lateUs > worstLateUs) {
+      worstLateUs = lateUs;
+      worstAtUs = nowUs;
+    }
     lastTickUs = nowUs;
   }
 };
@@ -57,6 +64,7 @@ const fw::ClassRecord& TickWatch::ClassHandle() {
 }
 
 std::string imageFolder, movieFile;
+long long allDoneUs = 0;
 
 std::optional<std::string> Answer(const fw::DialogRequest& request) {
   switch (request.kind) {
@@ -65,6 +73,7 @@ std::optional<std::string> Answer(const fw::DialogRequest& request) {
     case fw::DialogRequest::Kind::SaveAs:
       return movieFile;
     case fw::DialogRequest::Kind::MessageBox:
+      if (request.text == "all done") allDoneUs = probe::MonotonicMicroseconds();
       std::printf("message %s\n", request.text.c_str());
       break;
   }
@@ -87,9 +96,11 @@ void MakeMovie() {
   watch->Note(returned);
 
   timer->RemoveActionNotificationReceiver(watch);
-  std::printf("handler_ms %.1f\nlate_max_ms %.1f\nticks %d\ntick_period_ms %d\n",
-              (returned - pressed) / 1000.0, watch->worstLateUs / 1000.0, watch->ticks,
-              kTickPeriodMs);
+  const auto sincePress = [pressed](long long us) { return us ? (us - pressed) / 1000.0 : -1; };
+  std::printf("handler_ms %.1f\nall_done_ms %.1f\nlate_max_ms %.1f\nlate_max_at_ms %.1f\n"
+              "ticks %d\ntick_period_ms %d\n",
+              sincePress(returned), sincePress(allDoneUs), watch->worstLateUs / 1000.0,
+              sincePress(watch->worstAtUs), watch->ticks, kTickPeriodMs);
   std::fflush(stdout);
   fw::Quit();
 }
