@@ -304,6 +304,12 @@ int main(int argc, char** argv) {
   std::printf("wall time, median:            ffmpeg %.2f s, Frametide %.2f s, ratio %.2f "
               "(target at most %.2f): %s\n",
               ffW, ftW, ftW / ffW, kMaxWallRatio, Verdict(complete, wallMet));
+  // Neighbouring runs share the machine's load; their ratios show how much of the spread is it.
+  std::vector<double> pairedRatios;
+  for (std::size_t i = 0; i < ftWall.size(); ++i) pairedRatios.push_back(ftWall[i] / ffWall[i]);
+  std::printf("wall time ratio of each run's pair: median %.2f, from %.2f to %.2f\n",
+              Median(pairedRatios), *std::min_element(pairedRatios.begin(), pairedRatios.end()),
+              *std::max_element(pairedRatios.begin(), pairedRatios.end()));
   std::printf("peak resident memory, median: ffmpeg %ld KiB, Frametide %ld KiB, ratio %.2f "
               "(target at most %.2f): %s\n",
               ffK, ftK, static_cast<double>(ftK) / static_cast<double>(ffK), kMaxMemoryRatio,
