@@ -20,20 +20,17 @@ void* MadeObject(const fw::Value& result, const char* what) {
 
 fw::Ref<EditableMovie> EditableMovie::CreateMovie(const fw::Ref<fw::FolderItem>& file) {
   const std::string path = file->AbsolutePath();
-  const fw::Value movie =
-      CallPlugin(plugin_entry::FolderItemCreateMovie, {fw::PluginString(path)});
+  const fw::Value movie = CallPlugin(plugin_entry::FolderItemCreateMovie, {fw::PluginString(path)});
   return fw::MakeRef<EditableMovie>(MadeObject(movie, "movie"));
 }
 
 fw::Ref<QTVideoTrack> EditableMovie::NewVideoTrack(std::int32_t width, std::int32_t height,
                                                    double frameRate) {
   if (!handle_) throw fw::NilObjectException("the movie is closed");
-  const fw::Value track = CallPlugin(
-      plugin_entry::EditableMovieNewVideoTrack,
-      {fw::PluginHandleArg(handle_), fw::PluginInt32(width), fw::PluginInt32(height),
-       fw::PluginDouble(frameRate)});
-  return fw::MakeRef<QTVideoTrack>(MadeObject(track, "video track"),
-                                   fw::Ref<EditableMovie>(this));
+  const fw::Value track = CallPlugin(plugin_entry::EditableMovieNewVideoTrack,
+                                     {fw::PluginHandleArg(handle_), fw::PluginInt32(width),
+                                      fw::PluginInt32(height), fw::PluginDouble(frameRate)});
+  return fw::MakeRef<QTVideoTrack>(MadeObject(track, "video track"), fw::Ref<EditableMovie>(this));
 }
 
 void EditableMovie::Close() {

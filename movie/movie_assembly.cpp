@@ -35,19 +35,28 @@ std::vector<std::string> CollectImages(const fw::Ref<fw::FolderItem>& folder) {
   return images;
 }
 
-// Releases the track and then the movie, which finishes the file; the first failure, if any.
-std::string FinishMovie(fw::Ref<QTVideoTrack>& track, fw::Ref<EditableMovie>& movie) {
+// Releases the track, which flushes the frames the encoder still holds into the movie; the
+// plug-in's failure, if any.
+std::string CloseTrack(fw::Ref<QTVideoTrack>& track) {
   std::string failure;
+  if (!track) return failure;
   try {
     track->Close();
   } catch (const fw::PluginException& e) {
     failure = e.Message();
   }
   track.Reset();
+  return failure;
+}
+
+// Releases the movie, which writes it out complete; the plug-in's failure, if any.
+std::string CloseMovie(fw::Ref<EditableMovie>& movie) {
+  std::string failure;
+  if (!movie) return failure;
   try {
     movie->Close();
   } catch (const fw::PluginException& e) {
-    if (failure.empty()) failure = e.Message();
+    failure = e.Message();
   }
   movie.Reset();
   return failure;
@@ -121,18 +130,22 @@ void Window1::PushButton2_Action() {
     Refresh(true);
     fw::RuntimeBackgroundTask();
   }
+  // The encoder gives up its last frames only when the track is released: done before the
+  // message, so that "all done" is never shown for a movie that failed.
+  if (failure.empty()) failure = CloseTrack(track);
   ProgressBar1()->SetMaximum(100);
   ProgressBar1()->SetValue(0);
 
   if (!failure.empty()) {
     // What was written before the failure is closed as a movie before the user reads why.
-    const std::string closing = FinishMovie(track, movie);
+    CloseTrack(track);
+    const std::string closing = CloseMovie(movie);
     fw::MsgBox(closing.empty() || closing == failure ? failure : failure + "\n" + closing);
     return;
   }
   fw::MsgBox("all done");
   // The movie is written out complete only now, when it is released.
-  const std::string closing = FinishMovie(track, movie);
+  const std::string closing = CloseMovie(movie);
   if (!closing.empty()) fw::MsgBox(closing);
 }
 
