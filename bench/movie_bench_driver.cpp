@@ -4,7 +4,7 @@
 //   handler_ms <from the press until the handler returned, the movie released>
 //   all_done_ms <from the press until "all done" was shown>
 //   late_max_ms <the capture timer's worst lateness over that time>
-//   late_max_at_ms <from the press until that tick came>
+//   late_max_from_ms, late_max_at_ms <from the press until the tick before it and until it came>
 //   ticks <capture timer ticks over that time>
 //   tick_period_ms <the capture timer's period>
 //   message <each message box text>
@@ -36,7 +36,7 @@ class TickWatch : public fw::Object {
   FW_CLASS_HANDLE()
   long long lastTickUs = 0;
   long long worstLateUs = 0;
-  long long worstAtUs = 0;
+  long long worstFromUs = 0, worstAtUs = 0;
   int ticks = 0;
 
   void Start() { lastTickUs = probe::MonotonicMicroseconds(); }
@@ -49,6 +49,7 @@ class TickWatch : public fw::Object {
     const long long lateUs = nowUs - lastTickUs - kTickPeriodMs * 1000LL;
     if (lateUs > worstLateUs) {
       worstLateUs = lateUs;
+      worstFromUs = lastTickUs;
       worstAtUs = nowUs;
     }
     lastTickUs = nowUs;
@@ -97,10 +98,11 @@ void MakeMovie() {
 
   timer->RemoveActionNotificationReceiver(watch);
   const auto sincePress = [pressed](long long us) { return us ? (us - pressed) / 1000.0 : -1; };
-  std::printf("handler_ms %.1f\nall_done_ms %.1f\nlate_max_ms %.1f\nlate_max_at_ms %.1f\n"
-              "ticks %d\ntick_period_ms %d\n",
+  std::printf("handler_ms %.1f\nall_done_ms %.1f\nlate_max_ms %.1f\nlate_max_from_ms %.1f\n"
+              "late_max_at_ms %.1f\nticks %d\ntick_period_ms %d\n",
               sincePress(returned), sincePress(allDoneUs), watch->worstLateUs / 1000.0,
-              sincePress(watch->worstAtUs), watch->ticks, kTickPeriodMs);
+              sincePress(watch->worstFromUs), sincePress(watch->worstAtUs), watch->ticks,
+              kTickPeriodMs);
   std::fflush(stdout);
   fw::Quit();
 }
