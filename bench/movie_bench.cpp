@@ -254,8 +254,15 @@ int main(int argc, char** argv) {
   for (int run = 1; run <= runs && madeBoth; ++run) {
     fs::remove(ffMovie);
     fs::remove(ftMovie);
-    const Outcome ff = Run(ffmpeg);
-    const Outcome ft = Run(frametide);
+    // Each goes first in every other run, so neither always finds the other's leftovers.
+    Outcome ff, ft;
+    if (run % 2) {
+      ff = Run(ffmpeg);
+      ft = Run(frametide);
+    } else {
+      ft = Run(frametide);
+      ff = Run(ffmpeg);
+    }
     const double late = Reported(ft.output, "late_max_ms");
     tickPeriodMs = Reported(ft.output, "tick_period_ms");
     // The handler's times count from the press of the button.
