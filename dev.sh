@@ -15,7 +15,7 @@ FUZZ_SECONDS=${FRAMETIDE_FUZZ_SECONDS:-60}
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev
                 libavcodec-dev libavformat-dev libswscale-dev libavutil-dev)
 TEST_PACKAGES=(libgtest-dev clang libclang-rt-14-dev locales)
-BENCH_PACKAGES=(xvfb)
+BENCH_PACKAGES=(xvfb ffmpeg)
 
 install_missing() {
   local missing=()
@@ -127,6 +127,8 @@ case "${1:-}" in
     bench "start-up, X server $X_DISPLAY" env QT_QPA_PLATFORM=xcb DISPLAY="$X_DISPLAY" \
       "$out/startup_bench" "${startup[@]}"
     bench "capture soak" env QT_QPA_PLATFORM=offscreen "$out/capture_soak"
+    bench "movie against ffmpeg" env QT_QPA_PLATFORM=offscreen "$out/movie_bench" \
+      "$out/movie_bench_driver"
     if [ ${#MISSED[@]} -gt 0 ]; then
       printf 'target missed: %s\n' "${MISSED[@]}" >&2
       exit 1
