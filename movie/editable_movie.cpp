@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/plugin_entrypoints.h"
+#include "movie/plugin_call.h"
 #include "movie/qt_video_track.h"
 #include "platform/classes.h"
 
@@ -20,14 +21,15 @@ void* MadeObject(const fw::Value& result, const char* what) {
 
 fw::Ref<EditableMovie> EditableMovie::CreateMovie(const fw::Ref<fw::FolderItem>& file) {
   const std::string path = file->AbsolutePath();
-  const fw::Value movie = CallPlugin(plugin_entry::FolderItemCreateMovie, {fw::PluginString(path)});
+  const fw::Value movie =
+      CallMoviePlugin(plugin_entry::FolderItemCreateMovie, {fw::PluginString(path)});
   return fw::MakeRef<EditableMovie>(MadeObject(movie, "movie"));
 }
 
 fw::Ref<QTVideoTrack> EditableMovie::NewVideoTrack(std::int32_t width, std::int32_t height,
                                                    double frameRate) {
   if (!handle_) throw fw::NilObjectException("the movie is closed");
-  const fw::Value track = CallPlugin(plugin_entry::EditableMovieNewVideoTrack,
+  const fw::Value track = CallMoviePlugin(plugin_entry::EditableMovieNewVideoTrack,
                                      {fw::PluginHandleArg(handle_), fw::PluginInt32(width),
                                       fw::PluginInt32(height), fw::PluginDouble(frameRate)});
   return fw::MakeRef<QTVideoTrack>(MadeObject(track, "video track"), fw::Ref<EditableMovie>(this));
@@ -35,7 +37,7 @@ fw::Ref<QTVideoTrack> EditableMovie::NewVideoTrack(std::int32_t width, std::int3
 
 void EditableMovie::Close() {
   if (void* handle = std::exchange(handle_, nullptr))
-    CallPlugin(plugin_entry::EditableMovieExit, {fw::PluginHandleArg(handle)});
+    CallMoviePlugin(plugin_entry::EditableMovieExit, {fw::PluginHandleArg(handle)});
 }
 
 void EditableMovie::Exit(fw::Object& self) { dynamic_cast<EditableMovie&>(self).Close(); }

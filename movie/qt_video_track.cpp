@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/plugin_entrypoints.h"
+#include "movie/plugin_call.h"
 #include "platform/classes.h"
 #include "platform/plugin_picture.h"
 
@@ -10,20 +11,20 @@ namespace frametide {
 
 void QTVideoTrack::SetCompressionType(const std::string& code) {
   if (!handle_) throw fw::NilObjectException("the video track is closed");
-  CallPlugin(plugin_entry::QTVideoTrackCompressionTypeSet,
+  CallMoviePlugin(plugin_entry::QTVideoTrackCompressionTypeSet,
              {fw::PluginHandleArg(handle_), fw::PluginString(code)});
 }
 
 void QTVideoTrack::AppendPicture(const fw::Ref<fw::Picture>& picture) {
   if (!handle_) throw fw::NilObjectException("the video track is closed");
   const fw::PluginPicture pixels(*picture);
-  CallPlugin(plugin_entry::QTVideoTrackAppendPicture,
+  CallMoviePlugin(plugin_entry::QTVideoTrackAppendPicture,
              {fw::PluginHandleArg(handle_), pixels.Argument()});
 }
 
 void QTVideoTrack::Close() {
   if (void* handle = std::exchange(handle_, nullptr))
-    CallPlugin(plugin_entry::QTVideoTrackExit, {fw::PluginHandleArg(handle)});
+    CallMoviePlugin(plugin_entry::QTVideoTrackExit, {fw::PluginHandleArg(handle)});
 }
 
 void QTVideoTrack::Exit(fw::Object& self) { dynamic_cast<QTVideoTrack&>(self).Close(); }

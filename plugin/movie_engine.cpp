@@ -27,6 +27,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/cpu.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -314,7 +315,9 @@ std::string OpenEncoder(Movie& movie, Track& track, AVRational rate) {
   c->width = track.width + (track.width & 1);
   c->height = track.height + (track.height & 1);
   c->pix_fmt = AV_PIX_FMT_YUV420P;
-  c->thread_count = 0;  // as many as x264 finds useful
+  // One encoding thread per core. x264's own choice is one and a half per core, each holding
+  // frames of its own (about 10 MB at 720p), for no speed gained.
+  c->thread_count = av_cpu_count();
   c->time_base = av_inv_q(rate);
   c->framerate = rate;
   c->sample_aspect_ratio = AVRational{1, 1};

@@ -246,7 +246,7 @@ TEST_F(MovieTest, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
-  const rlimit small{200 * 1024, saved.rlim_max};
+  const rlimit small{100 * 1024, saved.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   BarWatch watch(window);
   Press();
