@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <QList>
+#include <algorithm>
 #include <QString>
 #include <cmath>
 #include <clocale>
@@ -13,11 +14,6 @@ namespace fw {
 namespace {
 QString ToQ(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The toolkit adopts the user's locale at start; numbers in texts always use "." regardless.
@@ -29,15 +25,17 @@ locale_t NumberLocale() {
 
 bool TextEquals(std::string_view a, std::string_view b) {
   if (a == b) return true;
-  // Property and class look-ups compare ASCII names all the time; only other texts need the
-  // toolkit's Unicode case folding (which may fold a non-ASCII letter onto an ASCII one).
-  if (IsAscii(a) && IsAscii(b)) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
+  // Property and class look-ups compare ASCII names all the time, and most differ early; only a
+  // non-ASCII letter needs the toolkit's Unicode case folding (which may fold it onto an ASCII
+  // one). An ASCII prefix stands at the same places in both texts, so a difference found there
+  // holds for the folded texts too, and so does a length that differs after it.
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if ((static_cast<unsigned char>(a[i]) | static_cast<unsigned char>(b[i])) >= 0x80)
+      return QString::compare(ToQ(a), ToQ(b), Qt::CaseInsensitive) == 0;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
-  return QString::compare(ToQ(a), ToQ(b), Qt::CaseInsensitive) == 0;
+  return a.size() == b.size();
 }
 
 std::string Str(std::int64_t value) { return std::to_string(value); }
