@@ -35,30 +35,18 @@ std::vector<std::string> CollectImages(const fw::Ref<fw::FolderItem>& folder) {
   return images;
 }
 
-// Releases the track, which flushes the frames the encoder still holds into the movie; the
-// plug-in's failure, if any.
-std::string CloseTrack(fw::Ref<QTVideoTrack>& track) {
+// Closes a track (which flushes the frames the encoder still holds into the movie) or a movie
+// (which writes it out complete) and releases it; the plug-in's failure, if any.
+template <class T>
+std::string CloseAndRelease(fw::Ref<T>& object) {
   std::string failure;
-  if (!track) return failure;
+  if (!object) return failure;
   try {
-    track->Close();
+    object->Close();
   } catch (const fw::PluginException& e) {
     failure = e.Message();
   }
-  track.Reset();
-  return failure;
-}
-
-// Releases the movie, which writes it out complete; the plug-in's failure, if any.
-std::string CloseMovie(fw::Ref<EditableMovie>& movie) {
-  std::string failure;
-  if (!movie) return failure;
-  try {
-    movie->Close();
-  } catch (const fw::PluginException& e) {
-    failure = e.Message();
-  }
-  movie.Reset();
+  object.Reset();
   return failure;
 }
 
@@ -132,20 +120,20 @@ void Window1::PushButton2_Action() {
   }
   // The encoder gives up its last frames only when the track is released: done before the
   // message, so that "all done" is never shown for a movie that failed.
-  if (failure.empty()) failure = CloseTrack(track);
+  if (failure.empty()) failure = CloseAndRelease(track);
   ProgressBar1()->SetMaximum(100);
   ProgressBar1()->SetValue(0);
 
   if (!failure.empty()) {
     // What was written before the failure is closed as a movie before the user reads why.
-    CloseTrack(track);
-    const std::string closing = CloseMovie(movie);
+    CloseAndRelease(track);
+    const std::string closing = CloseAndRelease(movie);
     fw::MsgBox(closing.empty() || closing == failure ? failure : failure + "\n" + closing);
     return;
   }
   fw::MsgBox("all done");
   // The movie is written out complete only now, when it is released.
-  const std::string closing = CloseMovie(movie);
+  const std::string closing = CloseAndRelease(movie);
   if (!closing.empty()) fw::MsgBox(closing);
 }
 
