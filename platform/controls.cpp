@@ -33,8 +33,12 @@ Qt::Alignment HorizontalAlignment(std::int32_t code, std::string_view property) 
 }
 
 void SetPaletteColor(QWidget* widget, QPalette::ColorRole role, const fw::Color& color) {
+  const QColor wanted = ToQColor(color);
+  // Setting a palette is costly (it is propagated and every child is told), and controls are
+  // mostly given the colours they already show.
+  if (widget->palette().color(role) == wanted) return;
   QPalette palette = widget->palette();
-  palette.setColor(role, ToQColor(color));
+  palette.setColor(role, wanted);
   widget->setPalette(palette);
 }
 
