@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/classes.h"
+#include "tests/window_fixture.h"
 
 namespace {
 
@@ -43,9 +45,6 @@ TEST_F(Dialogs, FolderChooserAnswersWithTheChosenFolderOrNothing) {
   EXPECT_EQ(folder->AbsolutePath(), "/tmp/captures");
   ASSERT_EQ(requests_.size(), 1u);
   EXPECT_EQ(requests_[0].kind, DialogRequest::Kind::SelectFolder);
-  EXPECT_EQ(requests_[0].title, "");
-  EXPECT_EQ(requests_[0].text, "");
-  EXPECT_EQ(requests_[0].initialDirectory, "");
 
   answer_ = std::nullopt;
   EXPECT_FALSE(fw::SelectFolder());
@@ -53,50 +52,30 @@ TEST_F(Dialogs, FolderChooserAnswersWithTheChosenFolderOrNothing) {
   EXPECT_FALSE(fw::SelectFolder());
 }
 
-TEST_F(Dialogs, FolderDialogPassesEverythingItWasGiven) {
-  fw::SelectFolderDialog dialog;
-  dialog.ActionButtonCaption = "Select";
-  dialog.Title = "Title Property";
-  dialog.PromptText = "Select the folder containing the images";
-  dialog.InitialDirectory = fw::Volume(0);
-  answer_ = "/tmp";
-  auto chosen = dialog.ShowModal();
-  ASSERT_TRUE(chosen);
-  EXPECT_EQ(chosen->AbsolutePath(), "/tmp");
-  ASSERT_EQ(requests_.size(), 1u);
-  const DialogRequest& r = requests_[0];
-  EXPECT_EQ(r.kind, DialogRequest::Kind::SelectFolder);
-  EXPECT_EQ(r.actionButtonCaption, "Select");
-  EXPECT_EQ(r.title, "Title Property");
-  EXPECT_EQ(r.text, "Select the folder containing the images");
-  EXPECT_EQ(r.initialDirectory, "/");
-}
-
-TEST_F(Dialogs, SaveDialogThroughTheClassTable) {
-  const fw::ClassRecord& record = fw::SaveAsDialog::ClassHandle();
-  EXPECT_EQ(&record, fw::FindClass("SaveAsDialog"));
-  EXPECT_TRUE(record.IsA(fw::FolderItemDialog::ClassHandle()));
-  Ref<fw::Object> dialog = fw::RuntimeNewObject(record);
-  record.FindProperty("InitialDirectory")->set(*dialog, fw::ToValue(fw::Volume(0)->Child("Documents")));
-  record.FindProperty("PromptText")->set(*dialog, std::string("save the movie where?"));
-  record.FindProperty("SuggestedFileName")->set(*dialog, std::string("frametidemovie.mov"));
-  record.FindProperty("Title")->set(*dialog, std::string("save movie where?"));
-
-  answer_ = "/tmp/out/frametidemovie.mov";
-  auto file = fw::FromValue<Ref<fw::FolderItem>>(fw::Call(*dialog, "ShowModal"));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->AbsolutePath(), "/tmp/out/frametidemovie.mov");
-  ASSERT_EQ(requests_.size(), 1u);
-  const DialogRequest& r = requests_[0];
-  EXPECT_EQ(r.kind, DialogRequest::Kind::SaveAs);
-  EXPECT_EQ(r.initialDirectory, "/Documents");
-  EXPECT_EQ(r.text, "save the movie where?");
-  EXPECT_EQ(r.suggestedFileName, "frametidemovie.mov");
-  EXPECT_EQ(r.title, "save movie where?");
-  EXPECT_EQ(r.actionButtonCaption, "");
-
-  answer_ = std::nullopt;
-  EXPECT_FALSE(fw::FromValue<Ref<fw::FolderItem>>(fw::Call(*dialog, "ShowModal")));
+// The dialog classes reach their fields, and their own ShowModal, through the class table.
+TEST_F(Dialogs, DialogClassesWorkThroughTheClassTable) {
+  for (const fw::ClassRecord* record : {&fw::SelectFolderDialog::ClassHandle(),
+                                        &fw::SaveAsDialog::ClassHandle()}) {
+    EXPECT_TRUE(record->IsA(fw::FolderItemDialog::ClassHandle()));
+    Ref<fw::Object> dialog = fw::RuntimeNewObject(*record);
+    for (const char* name : {"ActionButtonCaption", "Title", "PromptText", "SuggestedFileName"})
+      record->FindProperty(name)->set(*dialog, std::string(name));
+    record->FindProperty("InitialDirectory")->set(*dialog, fw::ToValue(fw::GetFolderItem("/tmp", 0)));
+    requests_.clear();
+    answer_ = "/tmp/out";
+    auto chosen = fw::FromValue<Ref<fw::FolderItem>>(fw::Call(*dialog, "ShowModal"));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->AbsolutePath(), "/tmp/out");
+    answer_ = std::nullopt;
+    EXPECT_FALSE(fw::FromValue<Ref<fw::FolderItem>>(fw::Call(*dialog, "ShowModal")));
+    ASSERT_EQ(requests_.size(), 2u);
+    const DialogRequest& r = requests_[0];
+    EXPECT_EQ(r.kind, record == fw::FindClass("SaveAsDialog") ? DialogRequest::Kind::SaveAs
+                                                               : DialogRequest::Kind::SelectFolder);
+    EXPECT_EQ(r.actionButtonCaption + "|" + r.title + "|" + r.text + "|" + r.suggestedFileName,
+              "ActionButtonCaption|Title|PromptText|SuggestedFileName");
+    EXPECT_EQ(r.initialDirectory, "/tmp");
+  }
 }
 
 TEST_F(Dialogs, ResponderMayReplaceItselfWhileAnswering) {
@@ -136,6 +115,30 @@ TEST(DialogsUnattended, WithoutResponderOffscreenDialogsCountAsCancelled) {
   EXPECT_NE(err.find("all done"), std::string::npos);
   EXPECT_NE(err.find("frametidemovie.mov"), std::string::npos);
   EXPECT_NE(err.find("Select the folder containing the images"), std::string::npos);
+}
+
+// Kind, button caption, title, prompt, initial folder, suggested name.
+std::string Asked(const DialogRequest& r) {
+  const char* kinds[] = {"message", "folder", "save"};
+  return std::string(kinds[static_cast<int>(r.kind)]) + "|" + r.actionButtonCaption + "|" +
+         r.title + "|" + r.text + "|" + r.initialDirectory + "|" + r.suggestedFileName;
+}
+
+using HandlerDialogs = WindowFixture;
+
+TEST_F(HandlerDialogs, MovieAndStartAskWithTheirOwnTexts) {
+  const QTemporaryDir dir;
+  folder = dir.path().toStdString();
+  window->PushButton2_Action();  // an empty folder: the save dialog all the same
+  window->EditField1()->SetText("http://127.0.0.1:9/");
+  window->PushButton1_Action();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(Asked(asked[0]),
+            "folder|Select|Title Property|Select the folder containing the images|/|");
+  EXPECT_EQ(Asked(asked[1]),
+            "save||save movie where?|save the movie where?|/Documents|frametidemovie.mov");
+  EXPECT_EQ(Asked(asked[2]), "folder|||||");  // the Start chooser is given nothing
+  EXPECT_EQ(window->status, 1);
 }
 
 }  // namespace
