@@ -32,7 +32,8 @@ struct Movie : Handle {
 };
 
 struct Track : Handle {
-  Track(Movie& m, int width, int height, double fps) : movie(&m), encoder(m.file, width, height, fps) {}
+  Track(Movie& m, int width, int height, double fps)
+      : movie(&m), encoder(m.file, width, height, fps) {}
   Movie* movie;  // none once either is released
   H264Track encoder;
 };
@@ -80,9 +81,8 @@ int CreateMovie(ft_plugin_call* call) {
     return Fail(call, "CreateMovie needs the path of the movie file");
   const ft_string p = call->args[0].as.string;
   std::string path(p.data ? p.data : "", p.size);
-  return Guarded(call, [&] {
-    return Succeed(call, Handles().Add(std::make_unique<Movie>(std::move(path))));
-  });
+  return Guarded(
+      call, [&] { return Succeed(call, Handles().Add(std::make_unique<Movie>(std::move(path)))); });
 }
 
 // "EditableMovie.NewVideoTrack(width As Integer, height As Integer, frameRate As double) As

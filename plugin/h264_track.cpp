@@ -131,13 +131,14 @@ void H264Track::Encode(AVFrame* frame) {
 
 void H264Track::Append(const ft_image& image) {
   if (!movie_) throw MovieError("This track's movie is finished; it takes no more frames.");
-  if (movie_->Failed())
-    throw MovieError("Writing the movie " + movie_->Destination() +
-                     " failed before; it takes no more frames.");
-  // Converted while the previous frame is still being encoded.
+  // Converted while the previous frame is still being encoded; that frame's failure, if any,
+  // is this call's.
   AVFrame* frame = frames_[next_].get();
   converter_.Convert(image, width_, height_, *frame);
   Settle();
+  if (movie_->Failed())
+    throw MovieError("Writing the movie " + movie_->Destination() +
+                     " failed before; it takes no more frames.");
   frame->pts = nextPts_++;
   next_ ^= 1;
   pending_ = std::async(std::launch::async, [this, frame] { Encode(frame); });

@@ -142,8 +142,8 @@ void MovieFile::Finish() {
   } catch (const MovieError& e) {
     failed_ = true;
     part_->Discard();
-    throw MovieError("The finished movie could not be saved as " + destination_ + ": " +
-                     e.what() + ". Nothing of it was kept.");
+    throw MovieError("The finished movie could not be saved as " + destination_ + ": " + e.what() +
+                     ". Nothing of it was kept.");
   }
 }
 

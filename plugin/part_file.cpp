@@ -108,7 +108,8 @@ void RemoveStalePartFiles(const std::string& folder) {
     const std::string path = folder + name;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) continue;
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     // Only this user's plain files, and only when no writer holds them.
     if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == geteuid() &&
         flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &named) == 0 &&
@@ -128,8 +129,8 @@ PartFile::PartFile(const std::string& destination) : destination_(destination) {
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0)
-      throw MovieError("The movie cannot be written to " + destination + ": " +
-                       SystemError(errno) + ".");
+      throw MovieError("The movie cannot be written to " + destination + ": " + SystemError(errno) +
+                       ".");
     {
       Unfinished& p = Parts();
       std::lock_guard hold(p.lock);
@@ -141,7 +142,8 @@ PartFile::PartFile(const std::string& destination) : destination_(destination) {
       p.paths.insert(path);
     }
     // Another movie's clean-up may have taken the file between its creation and this lock.
-    struct stat locked {}, named {};
+    struct stat locked {
+    }, named{};
     if (flock(fd, LOCK_EX) == 0 && fstat(fd, &locked) == 0 && lstat(path.c_str(), &named) == 0 &&
         SameFile(locked, named)) {
       path_ = path;
