@@ -3,6 +3,7 @@
 // file), H264Track (the encoder) and PictureConverter (the pixels).
 
 #include <cstdio>
+#include <exception>
 #include <new>
 #include <string>
 #include <string_view>
@@ -64,6 +65,10 @@ int Guarded(ft_plugin_call* call, Work&& work) {
     return Fail(call, e.what());
   } catch (const std::bad_alloc&) {
     return Fail(call, "Not enough memory to write the movie.");
+  } catch (const std::exception& e) {
+    // Nothing may cross the C boundary; the library's own failures (a thread that cannot be
+    // started) end the call like the engine's.
+    return Fail(call, std::string("The movie engine failed: ") + e.what() + ".");
   }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The objects the engine has handed out, owned here until they are released: a stale or
-// foreign handle is refused, never used.
+// foreign handle is refused, never used. The application makes one call at a time; the lock
+// keeps the table itself sound should two ever overlap.
 
 #include <map>
 #include <memory>
