@@ -7,25 +7,27 @@
 #include <string_view>
 #include <vector>
 
+#include "app/plugin_declarations.h"
 #include "platform/object.h"
 #include "platform/plugin.h"
 #include "platform/value.h"
 
 namespace frametide {
 
-inline constexpr std::size_t kPluginEntrypointCount = 148;
-
 // Declaration k is bound into entry k.
 const std::array<std::string_view, kPluginEntrypointCount>& PluginDeclarations();
 
-// The entries the movie assembly calls through.
+// The entries the movie assembly calls through, found by their declarations.
 namespace plugin_entry {
-inline constexpr std::size_t FolderItemCreateMovie = 2;
-inline constexpr std::size_t QTVideoTrackExit = 65;
-inline constexpr std::size_t QTVideoTrackAppendPicture = 66;
-inline constexpr std::size_t QTVideoTrackCompressionTypeSet = 72;
-inline constexpr std::size_t EditableMovieExit = 107;
-inline constexpr std::size_t EditableMovieNewVideoTrack = 111;
+inline constexpr std::size_t FolderItemCreateMovie = PluginEntryOf(movie_declaration::kCreateMovie);
+inline constexpr std::size_t QTVideoTrackExit = PluginEntryOf(movie_declaration::kTrackExit);
+inline constexpr std::size_t QTVideoTrackAppendPicture =
+    PluginEntryOf(movie_declaration::kAppendPicture);
+inline constexpr std::size_t QTVideoTrackCompressionTypeSet =
+    PluginEntryOf(movie_declaration::kCompressionTypeSet);
+inline constexpr std::size_t EditableMovieExit = PluginEntryOf(movie_declaration::kMovieExit);
+inline constexpr std::size_t EditableMovieNewVideoTrack =
+    PluginEntryOf(movie_declaration::kNewVideoTrack);
 }  // namespace plugin_entry
 
 // Filled once by InitPluginEntrypoints and never changed after.

@@ -1,9 +1,7 @@
 #pragma once
 
-// The routines the movie plug-in supplies, by the declaration texts the application binds.
-
-#define FT_MOVIE_ENGINE_FILE "frametide_movie_engine.so"
-#define FT_MOVIE_ENGINE_ENTRIES_SYMBOL "ft_movie_engine_entries"
+// The declaration texts of the routines the movie plug-in supplies: the application binds by
+// them and the plug-in keys its table by them, so both take them from here.
 
 namespace movie_declaration {
 inline constexpr const char* kCreateMovie = "FolderItem.CreateMovie() As EditableMovie";

@@ -11,6 +11,7 @@
 
 #include "platform/plugin_abi.h"
 #include "plugin/movie_declarations.h"
+#include "plugin/movie_engine.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Reads a movie back with FFmpeg's own libraries, for the tests alone.
+// Reads a movie back, for the tests alone: with FFmpeg's own libraries, and box by box.
 
 #include <cstdint>
 #include <optional>
@@ -19,3 +19,16 @@ struct MovieFacts {
 
 // Absent when the file does not open as a movie with a video track.
 std::optional<MovieFacts> ReadMovie(const std::string& path, int lumaOfFrame = -1);
+
+// The boxes of a QuickTime file as they stand, read without FFmpeg.
+struct MovieBoxes {
+  std::string topLevel;  // the top-level box types, in order, blank-separated
+  double movieSeconds = 0, trackSeconds = 0, mediaSeconds = 0;  // mvhd, tkhd, mdhd durations
+  int edits = 0;                                                // entries of the edit list
+  double editMediaStart = -1;  // where the first edit starts in the media, in seconds
+  int keyframes = -1;          // entries of the keyframe table; -1 without one
+};
+std::optional<MovieBoxes> ReadBoxes(const std::string& path);
+
+// The brightness, row by row, of the frame shown at that moment after a seek to it.
+std::optional<std::vector<std::uint8_t>> LumaAfterSeek(const std::string& path, double seconds);

@@ -1,5 +1,10 @@
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +13,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <fstream>
+#include <set>
+#include <thread>
 
 #include "app/plugin_entrypoints.h"
 #include "movie/editable_movie.h"
@@ -107,6 +116,17 @@ struct MovieTest : WindowFixture {
   void Press() { window->PushButton2_Action(); }
 };
 
+// The message of the PluginException the call raises, or "" when it raises none.
+template <class F>
+std::string PluginFailure(F&& call) {
+  try {
+    call();
+  } catch (const fw::PluginException& e) {
+    return e.Message();
+  }
+  return {};
+}
+
 // Kind, title, prompt, button caption, initial folder, suggested name.
 auto Fields(const fw::DialogRequest& r) {
   return std::tuple(static_cast<int>(r.kind), r.title, r.text, r.actionButtonCaption,
@@ -130,18 +150,18 @@ TEST_F(MovieTest, CancelledDialogsAndTooFewImagesEndSilently) {
                                          fw::Volume(0)->AbsolutePath(), ""));
 
   const std::string documents = fw::Volume(0)->Child("Documents")->AbsolutePath();
-  for (const auto& [images, file] : {std::pair{none, std::optional(Movie())},
-                                     std::pair{one, std::optional(Movie())},
-                                     std::pair{two, std::optional<std::string>()}}) {
+  for (const auto& [images, file] :
+       {std::pair{none, std::optional(Movie())}, std::pair{one, std::optional(Movie())},
+        std::pair{two, std::optional<std::string>()}}) {
     SCOPED_TRACE(images.toStdString());
     asked.clear();
     folder = images.toStdString();
     saveAs = file;
     Press();
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(Fields(asked[1]), std::tuple(static_cast<int>(Kind::SaveAs), "save movie where?",
-                                           "save the movie where?", "", documents,
-                                           "frametidemovie.mov"));
+    EXPECT_EQ(Fields(asked[1]),
+              std::tuple(static_cast<int>(Kind::SaveAs), "save movie where?",
+                         "save the movie where?", "", documents, "frametidemovie.mov"));
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(Written(), "");
     EXPECT_EQ(BarState(bar->Maximum(), bar->Value()), BarState(7, 3));
@@ -237,31 +257,83 @@ TEST_F(MovieTest, MoviesThatCannotBeMadeAreExplainedAndLeaveNothing) {
   EXPECT_EQ(messages[2], "None of the images could be read, so no movie was made.");
 }
 
-TEST_F(MovieTest, AFullDiskKeepsWhatWasWrittenAsAPlayableMovie) {
+TEST_F(MovieTest, PlayersReadRealDurationsAStartAt0AndSeekToTheRightFrame) {
+  const QString shots = MakeFolder("shots");
+  // Frame i is grey 2i: a seek shows which frame it landed on.
+  for (int i = 0; i < 120; ++i)
+    WriteJpeg(shots + QString("/%1.jpg").arg(i, 3, 10, QChar('0')), 64, 48,
+              QColor(2 * i, 2 * i, 2 * i));
+  auto greyOf = [](const std::vector<std::uint8_t>& luma) {
+    return (luma[24 * 64 + 32] - 16) * 255.0 / 219 / 2;
+  };
+  for (const auto& [fps, seconds] : {std::pair{"25", 4.8}, std::pair{"29.97", 4.004004}}) {
+    SCOPED_TRACE(fps);
+    window->fps()->SetText(fps);
+    messages.clear();
+    Press();
+    EXPECT_EQ(messages, std::vector<std::string>{"all done"});
+    const auto boxes = ReadBoxes(Movie());
+    ASSERT_TRUE(boxes);
+    EXPECT_EQ(boxes->topLevel, "ftyp wide mdat moov") << "one index at the end, no fragments";
+    EXPECT_NEAR(boxes->movieSeconds, seconds, 1e-6);
+    EXPECT_NEAR(boxes->trackSeconds, seconds, 1e-6);
+    EXPECT_NEAR(boxes->mediaSeconds, seconds, 1e-6);
+    EXPECT_EQ(boxes->edits, 1);
+    EXPECT_GT(boxes->editMediaStart, 0) << "the encoder's delay is cut off by the edit list";
+    EXPECT_GE(boxes->keyframes, 1);
+    EXPECT_EQ(ReadMovie(Movie())->decoded, 120);
+    const double rate = std::stod(fps);
+    for (int frame : {0, 60, 119}) {
+      const auto luma = LumaAfterSeek(Movie(), (frame + 0.5) / rate);
+      ASSERT_TRUE(luma && luma->size() == 64u * 48u) << frame;
+      EXPECT_NEAR(greyOf(*luma), frame, 0.6) << "seek to frame " << frame;
+    }
+  }
+}
+
+// Past the limit a write fails as on a full disk.
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{bytes, saved.rlim_max};
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+  rlimit saved{};
+};
+
+TEST_F(MovieTest, AFailureMidwayLeavesTheOlderFileAndNoPartFile) {
   const QString shots = MakeFolder("shots");
   for (int i = 0; i < 90; ++i)
     WriteJpeg(shots + QString("/%1.jpg").arg(i, 3, 10, QChar('0')), 96, 72, Qt::black, true);
   window->fps()->SetText("2");
-  // Past this size a write fails as on a full disk.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  const rlimit small{100 * 1024, saved.rlim_max};
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  WriteText(QString::fromStdString(Movie()));
   BarWatch watch(window);
-  Press();
-  setrlimit(RLIMIT_FSIZE, &saved);
-
-  ASSERT_EQ(messages.size(), 1u);
+  {
+    FileSizeLimit full(100 * 1024);
+    Press();
+  }
   EXPECT_LT(watch.appends, 90) << "the failure ends the run in the middle";
-  const auto movie = ReadMovie(Movie());
-  ASSERT_TRUE(movie);
-  EXPECT_GT(movie->frames, 0);
-  EXPECT_EQ(movie->decoded, movie->frames);
-  EXPECT_EQ(messages[0].substr(0, messages[0].find(" frames")),
-            "Writing the movie " + Movie() + " failed: File too large. It keeps the " +
-                std::to_string(movie->frames));
+  EXPECT_EQ(messages, std::vector<std::string>{"Writing the movie " + Movie() +
+                                               " failed: File too large. Nothing of it was kept."});
   EXPECT_EQ(Written(), "movie.mov");
+  QFile older(QString::fromStdString(Movie()));
+  ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+  EXPECT_EQ(older.readAll(), "no picture here");
+
+  // The folder goes away before the movie is finished.
+  const QString gone = MakeFolder("gone");
+  WriteJpeg(gone + "/1.jpg", 16, 16, Qt::red);
+  const std::string target = (gone + "/movie.mov").toStdString();
+  auto movie = frametide::EditableMovie::CreateMovie(fw::GetFolderItem(target, 0));
+  auto track = movie->NewVideoTrack(16, 16, 25);
+  track->AppendPicture(fw::GetFolderItem((gone + "/1.jpg").toStdString(), 0)->OpenAsPicture());
+  ASSERT_TRUE(QDir(gone).removeRecursively());
+  track->Close();
+  EXPECT_EQ(PluginFailure([&] { movie->Close(); }),
+            "The finished movie could not be saved as " + target +
+                ": No such file or directory. Nothing of it was kept.");
 }
 
 TEST_F(MovieTest, FFmpegLoadsWithTheFirstMovieAndWritesOnlyH264) {
@@ -281,12 +353,86 @@ TEST_F(MovieTest, FFmpegLoadsWithTheFirstMovieAndWritesOnlyH264) {
   } catch (const fw::PluginException& e) {
     refused = e.Message();
   }
-  EXPECT_EQ(refused, "The compression type \"mp4v\" is not supported: movies are written "
-                     "with H.264 (\"avc1\") only.");
+  EXPECT_EQ(refused,
+            "The compression type \"mp4v\" is not supported: movies are written "
+            "with H.264 (\"avc1\") only.");
   EXPECT_NO_THROW(track->SetCompressionType("avc1"));
   track.Reset();
   movie.Reset();
   EXPECT_EQ(Written(), "") << "a movie without frames leaves nothing behind";
+}
+
+// A movie being written stands beside its destination as ".<name>.frametide-part-XXXXXX".
+TEST_F(MovieTest, PartFilesOfWritersThatNoLongerRunAreRemovedOthersKept) {
+  const QString shots = MakeFolder("shots");
+  WriteJpeg(shots + "/1.jpg", 16, 16, Qt::red);
+  WriteJpeg(shots + "/2.jpg", 16, 16, Qt::blue);
+  const QString out = Path("out/");
+  for (const char* name : {".old.mov.frametide-part-Ab12Cd", ".live.mov.frametide-part-Zz9x8Y",
+                           ".movie.mov.part", ".notes.frametide-part-1"})
+    WriteText(out + name);
+  // A writer that still runs holds its part file locked.
+  const int live = open((out + ".live.mov.frametide-part-Zz9x8Y").toLocal8Bit().data(), O_RDONLY);
+  ASSERT_EQ(flock(live, LOCK_EX), 0);
+  Press();
+  close(live);
+  EXPECT_EQ(messages, std::vector<std::string>{"all done"});
+  EXPECT_EQ(Written(),
+            ".live.mov.frametide-part-Zz9x8Y .movie.mov.part .notes.frametide-part-1 movie.mov");
+
+  // A process that ends in the middle of a movie, a plug-in call still running on another
+  // thread and the movie never released, leaves nothing in the folder.
+  const QString ending = MakeFolder("ending");
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(30);
+    namespace e = frametide::plugin_entry;
+    const std::string path = (ending + "/movie.mov").toStdString();
+    void* movie = fw::PluginHandleOf(
+        frametide::CallPlugin(e::FolderItemCreateMovie, {fw::PluginString(path)}));
+    void* track = fw::PluginHandleOf(frametide::CallPlugin(
+        e::EditableMovieNewVideoTrack, {fw::PluginHandleArg(movie), fw::PluginInt32(320),
+                                        fw::PluginInt32(240), fw::PluginDouble(25)}));
+    std::thread([track] {
+      std::vector<std::uint8_t> pixels(320 * 240 * 4);
+      for (std::uint8_t i = 0;; ++i) {
+        std::fill(pixels.begin(), pixels.end(), i);
+        frametide::CallPlugin(
+            e::QTVideoTrackAppendPicture,
+            {fw::PluginHandleArg(track), fw::PluginImage(320, 240, 1280, pixels.data())});
+      }
+    }).detach();
+    usleep(300 * 1000);
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(QDir(ending).entryList(QDir::Files | QDir::Hidden).join(" ").toStdString(), "");
+}
+
+TEST_F(MovieTest, MoviesGetTheUsersUmaskWhichNoThreadSeesChange) {
+  const QString shots = MakeFolder("shots");
+  WriteJpeg(shots + "/1.jpg", 16, 16, Qt::red);
+  WriteJpeg(shots + "/2.jpg", 16, 16, Qt::blue);
+  const mode_t before = umask(027);
+  std::atomic<bool> done = false;
+  std::set<std::string> seen;
+  std::thread watch([&] {
+    while (!done)
+      for (std::ifstream status("/proc/self/status"); status;) {
+        std::string line;
+        std::getline(status, line);
+        if (line.rfind("Umask:", 0) == 0) seen.insert(line);
+      }
+  });
+  for (int run = 0; run < 3; ++run) Press();
+  done = true;
+  watch.join();
+  umask(before);
+  EXPECT_EQ(seen, std::set<std::string>{"Umask:\t0027"});
+  struct stat facts {};
+  ASSERT_EQ(stat(Movie().c_str(), &facts), 0);
+  EXPECT_EQ(facts.st_mode & 0777, 0640u);
 }
 
 }  // namespace
