@@ -193,6 +193,14 @@ OperationImpl Method() {
   };
 }
 
+// A class-table body from a callable that takes the object as a C and the arguments.
+template <class C, class F>
+OperationImpl On(F body) {
+  return [body](Object& self, std::span<const Value> args) -> Value {
+    return body(dynamic_cast<C&>(self), args);
+  };
+}
+
 // A property declaration from a getter and a setter member of the class.
 template <auto Getter, auto Setter>
 PropertyDeclaration DeclareProperty(std::string name, PropertyType type, std::string typeName = {}) {
