@@ -1,5 +1,8 @@
 #include "window/window1.h"
 
+#include <type_traits>
+#include <utility>
+
 #include "platform/delegate.h"
 #include "platform/property_list.h"
 #include "platform/runtime.h"
@@ -16,16 +19,29 @@ const char* const kClassName = "Window1.Window1";
 
 Window1::MenuBarSource menuBarSource = nullptr;
 
+// The declared type of a state property follows from the type of its field.
+template <class T>
+struct StateType;
+template <>
+struct StateType<std::int32_t> {
+  static constexpr fw::PropertyType kType = fw::PropertyType::Int32;
+  static constexpr const char* kName = "Int32";
+};
+template <>
+struct StateType<fw::Ref<fw::FolderItem>> {
+  static constexpr fw::PropertyType kType = fw::PropertyType::Object;
+  static constexpr const char* kName = "FolderItem";
+};
+
 template <auto Field>
-fw::PropertyDeclaration StateProperty(const char* name, fw::PropertyType type,
-                                      const char* typeName) {
+fw::PropertyDeclaration StateProperty(const char* name) {
+  using T = std::remove_reference_t<decltype(std::declval<Window1&>().*Field)>;
   fw::PropertyDeclaration p;
   p.name = name;
-  p.type = type;
-  p.typeName = typeName;
+  p.type = StateType<T>::kType;
+  p.typeName = StateType<T>::kName;
   p.set = [](fw::Object& self, const fw::Value& v) {
-    auto& w = dynamic_cast<Window1&>(self);
-    w.*Field = fw::FromValue<std::remove_reference_t<decltype(w.*Field)>>(v);
+    dynamic_cast<Window1&>(self).*Field = fw::FromValue<T>(v);
   };
   p.get = [](fw::Object& self) -> fw::Value {
     return fw::ToValue(dynamic_cast<Window1&>(self).*Field);
@@ -81,12 +97,13 @@ const fw::ClassRecord& Window1::ClassHandle() {
 
   b.Event("Layout", "Layout").Event("CreateControls", "CreateControls").Event("Open", "Event_Open");
 
-  using T = fw::PropertyType;
-  b.Property(StateProperty<&W::anzahl>("anzahl", T::Int32, "Int32"))
-      .Property(StateProperty<&W::status>("status", T::Int32, "Int32"))
-      .Property(StateProperty<&W::downloading>("downloading", T::Int32, "Int32"))
-      .Property(StateProperty<&W::savefolder>("savefolder", T::Object, "FolderItem"))
-      .Property(StateProperty<&W::aktuellsave>("aktuellsave", T::Object, "FolderItem"));
+#define FRAMETIDE_STATE_PROPERTY(field) b.Property(StateProperty<&W::field>(#field));
+  FRAMETIDE_STATE_PROPERTY(anzahl)
+  FRAMETIDE_STATE_PROPERTY(status)
+  FRAMETIDE_STATE_PROPERTY(downloading)
+  FRAMETIDE_STATE_PROPERTY(savefolder)
+  FRAMETIDE_STATE_PROPERTY(aktuellsave)
+#undef FRAMETIDE_STATE_PROPERTY
   return b.Register();
 }
 
