@@ -280,9 +280,8 @@ const ClassRecord& FolderItem::ClassHandle() {
       .Property(ReadOnly("Directory", P::Boolean, [](FolderItem& f) { return f.Directory(); }))
       .Property(ReadOnly("Name", P::String, [](FolderItem& f) { return f.Name(); }))
       .Property(ReadOnly("Count", P::Int32, [](FolderItem& f) { return f.Count(); }))
-      .Property(DeclareProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType", PropertyType::String))
-      .Property(DeclareProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>(
-          "MacCreator", PropertyType::String))
+      .Property(DeclareProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType"))
+      .Property(DeclareProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>("MacCreator"))
       .Register();
 }
 

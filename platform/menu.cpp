@@ -89,14 +89,12 @@ ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
            }))
       // A new item is complete when made; the constructor has nothing left to do.
       .Add("Constructor", {}, "", On<MenuItem>([](MenuItem&, auto) { return None(); }))
-      .Property(DeclareProperty<&MenuItem::Name, &MenuItem::SetName>("Name", PropertyType::String))
-      .Property(DeclareProperty<&MenuItem::Text, &MenuItem::SetText>("Text", PropertyType::String))
+      .Property(DeclareProperty<&MenuItem::Name, &MenuItem::SetName>("Name"))
+      .Property(DeclareProperty<&MenuItem::Text, &MenuItem::SetText>("Text"))
       .Property(DeclareProperty<&MenuItem::KeyboardShortcut, &MenuItem::SetKeyboardShortcut>(
-          "KeyboardShortcut", PropertyType::String))
-      .Property(DeclareProperty<&MenuItem::AutoEnable, &MenuItem::SetAutoEnable>(
-          "AutoEnable", PropertyType::Boolean))
-      .Property(DeclareProperty<&MenuItem::Enabled, &MenuItem::SetEnabled>(
-          "Enabled", PropertyType::Boolean));
+          "KeyboardShortcut"))
+      .Property(DeclareProperty<&MenuItem::AutoEnable, &MenuItem::SetAutoEnable>("AutoEnable"))
+      .Property(DeclareProperty<&MenuItem::Enabled, &MenuItem::SetEnabled>("Enabled"));
 }
 
 // The Edit commands act on the focused text field through the toolkit's own editing.
