@@ -68,6 +68,7 @@ void ApplicationAddMenuHandlers() { fw::Trace("menu handlers"); }
 
 void MakeDefaultView() {
   fw::Trace("default view");
+  Window1::SetMenuBarSource([] { return fw::Ref<fw::MenuBar>(Menu::Instance()); });
   // The framework keeps the window alive in its window lists.
   Window1::Instance().Reset();
 }

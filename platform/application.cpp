@@ -18,13 +18,6 @@ void Yield(std::int32_t milliseconds) {
     QCoreApplication::processEvents();
 }
 
-template <class F>
-OperationImpl On(F body) {
-  return [body](Object& self, std::span<const Value> args) -> Value {
-    return body(dynamic_cast<Application&>(self), args);
-  };
-}
-
 }  // namespace
 
 Application::Application() {
@@ -60,18 +53,19 @@ bool Application::RaiseEvent(std::string_view event, std::vector<Value> argument
 const ClassRecord& Application::ClassHandle() {
   if (auto* c = FindClass("Application")) return *c;
   const std::string n = "Application.";
+  using A = Application;
   return ClassBuilder("Application", nullptr)
       .Scope("Public")
       .Allocator([] { return new Application; })
-      .Add("NewDocument", {}, "", On([](Application& a, auto) -> Value {
+      .Add("NewDocument", {}, "", On<A>([](A& a, auto) -> Value {
              a.RaiseEvent("NewDocument");
              return {};
            }))
-      .Add("OpenDocument", {"FolderItem"}, "", On([](Application& a, auto args) -> Value {
+      .Add("OpenDocument", {"FolderItem"}, "", On<A>([](A& a, auto args) -> Value {
              a.RaiseEvent("OpenDocument", {args.empty() ? Value{} : args[0]});
              return {};
            }))
-      .Add("DoEvents", {"Int32"}, "", On([](Application&, auto args) -> Value {
+      .Add("DoEvents", {"Int32"}, "", On<A>([](A&, auto args) -> Value {
              Yield(args.empty() ? 0 : FromValue<std::int32_t>(args[0]));
              return {};
            }))
@@ -80,29 +74,29 @@ const ClassRecord& Application::ClassHandle() {
       .Add("_RemovePollableObject", {"Object"}, "", Unsupported(n + "_RemovePollableObject"))
       .Add("AddTrayItem", {"TrayItem"}, "Boolean", Unsupported(n + "AddTrayItem"))
       .Add("RemoveTrayItem", {"TrayItem"}, "", Unsupported(n + "RemoveTrayItem"))
-      .Add("YieldToNextThread", {}, "", On([](Application&, auto) -> Value {
+      .Add("YieldToNextThread", {}, "", On<A>([](A&, auto) -> Value {
              Yield(0);
              return {};
            }))
-      .Add("SleepCurrentThread", {"Int32"}, "", On([](Application&, auto args) -> Value {
+      .Add("SleepCurrentThread", {"Int32"}, "", On<A>([](A&, auto args) -> Value {
              const auto ms = args.empty() ? 0 : FromValue<std::int32_t>(args[0]);
              if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
              return {};
            }))
-      .Add("_DoSingleEvent", {"Boolean"}, "", On([](Application&, auto) -> Value {
+      .Add("_DoSingleEvent", {"Boolean"}, "", On<A>([](A&, auto) -> Value {
              Yield(0);
              return {};
            }))
-      .Add("_EnableMenuItems", {"MenuItem()"}, "", On([](Application& a, auto) -> Value {
+      .Add("_EnableMenuItems", {"MenuItem()"}, "", On<A>([](A& a, auto) -> Value {
              a.RaiseEvent("EnableMenuItems");
              return {};
            }))
-      .Add("_CallOpen", {}, "", On([](Application& a, auto) -> Value {
+      .Add("_CallOpen", {}, "", On<A>([](A& a, auto) -> Value {
              a.RaiseEvent("Open");
              return {};
            }))
       .Add("_HandleMenuCommand", {"MenuItem"}, "Boolean",
-           On([](Application&, auto args) -> Value {
+           On<A>([](A&, auto args) -> Value {
              auto item = args.empty() ? Ref<MenuItem>() : FromValue<Ref<MenuItem>>(args[0]);
              item->Activate();
              return true;

@@ -6,12 +6,14 @@
 // and setters, its event table and the interfaces it answers. Each class is registered once;
 // its class handle registers it on first use.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -193,6 +195,26 @@ OperationImpl Method() {
   };
 }
 
+// A class-table body from a callable that takes the object as a C and the arguments.
+template <class C, class F>
+OperationImpl On(F body) {
+  return [body](Object& self, std::span<const Value> args) -> Value {
+    return body(dynamic_cast<C&>(self), args);
+  };
+}
+
+// The declared type a value property has, from the type its getter returns.
+template <class T>
+constexpr PropertyType PropertyTypeOf() {
+  if constexpr (std::is_same_v<T, std::int32_t>) return PropertyType::Int32;
+  else if constexpr (std::is_same_v<T, bool>) return PropertyType::Boolean;
+  else if constexpr (std::is_same_v<T, Color>) return PropertyType::Color;
+  else if constexpr (std::is_same_v<T, std::string>) return PropertyType::String;
+  else if constexpr (std::is_same_v<T, float>) return PropertyType::Single;
+  else if constexpr (std::is_same_v<T, double>) return PropertyType::Double;
+  else static_assert(sizeof(T) == 0, "an object property names its type");
+}
+
 // A property declaration from a getter and a setter member of the class.
 template <auto Getter, auto Setter>
 PropertyDeclaration DeclareProperty(std::string name, PropertyType type, std::string typeName = {}) {
@@ -212,6 +234,13 @@ PropertyDeclaration DeclareProperty(std::string name, PropertyType type, std::st
     return ToValue((target.*Getter)());
   };
   return p;
+}
+
+// A value property, typed by what its getter returns.
+template <auto Getter, auto Setter>
+PropertyDeclaration DeclareProperty(std::string name) {
+  using Result = typename detail::MemberTraits<decltype(Getter)>::Result;
+  return DeclareProperty<Getter, Setter>(std::move(name), PropertyTypeOf<std::remove_cvref_t<Result>>());
 }
 
 // Attributes the framework's scope rules use.

@@ -418,14 +418,13 @@ namespace {
 
 template <class C>
 ClassBuilder& AddTextStyle(ClassBuilder& b, bool withUnit) {
-  using P = PropertyType;
-  b.Property(DeclareProperty<&C::TextFont, &C::SetTextFont>("TextFont", P::String))
-      .Property(DeclareProperty<&C::Bold, &C::SetBold>("Bold", P::Boolean))
-      .Property(DeclareProperty<&C::Italic, &C::SetItalic>("Italic", P::Boolean))
-      .Property(DeclareProperty<&C::Underline, &C::SetUnderline>("Underline", P::Boolean))
-      .Property(DeclareProperty<&C::TextSize, &C::SetTextSize>("TextSize", P::Single));
+  b.Property(DeclareProperty<&C::TextFont, &C::SetTextFont>("TextFont"))
+      .Property(DeclareProperty<&C::Bold, &C::SetBold>("Bold"))
+      .Property(DeclareProperty<&C::Italic, &C::SetItalic>("Italic"))
+      .Property(DeclareProperty<&C::Underline, &C::SetUnderline>("Underline"))
+      .Property(DeclareProperty<&C::TextSize, &C::SetTextSize>("TextSize"));
   if (withUnit)
-    b.Property(DeclareProperty<&C::TextUnit, &C::SetTextUnit>("TextUnit", P::Int32));
+    b.Property(DeclareProperty<&C::TextUnit, &C::SetTextUnit>("TextUnit"));
   return b;
 }
 
@@ -434,18 +433,17 @@ ClassBuilder& AddTextStyle(ClassBuilder& b, bool withUnit) {
 const ClassRecord& StaticText::ClassHandle() {
   if (auto* c = FindClass("StaticText")) return *c;
   using S = StaticText;
-  using P = PropertyType;
   ClassBuilder b("StaticText", &RectControl::ClassHandle());
   b.Scope("Public")
       .Allocator([] { return new StaticText; })
-      .Property(DeclareProperty<&S::Text, &S::SetText>("Text", P::String))
-      .Property(DeclareProperty<&S::TextAlign, &S::SetTextAlign>("TextAlign", P::Int32))
-      .Property(DeclareProperty<&S::TextColor, &S::SetTextColor>("TextColor", P::Color))
-      .Property(DeclareProperty<&S::Multiline, &S::SetMultiline>("Multiline", P::Boolean))
-      .Property(DeclareProperty<&S::Selectable, &S::SetSelectable>("Selectable", P::Boolean))
-      .Property(DeclareProperty<&S::Transparent, &S::SetTransparent>("Transparent", P::Boolean))
-      .Property(DeclareProperty<&S::DataSource, &S::SetDataSource>("DataSource", P::String))
-      .Property(DeclareProperty<&S::DataField, &S::SetDataField>("DataField", P::String));
+      .Property(DeclareProperty<&S::Text, &S::SetText>("Text"))
+      .Property(DeclareProperty<&S::TextAlign, &S::SetTextAlign>("TextAlign"))
+      .Property(DeclareProperty<&S::TextColor, &S::SetTextColor>("TextColor"))
+      .Property(DeclareProperty<&S::Multiline, &S::SetMultiline>("Multiline"))
+      .Property(DeclareProperty<&S::Selectable, &S::SetSelectable>("Selectable"))
+      .Property(DeclareProperty<&S::Transparent, &S::SetTransparent>("Transparent"))
+      .Property(DeclareProperty<&S::DataSource, &S::SetDataSource>("DataSource"))
+      .Property(DeclareProperty<&S::DataField, &S::SetDataField>("DataField"));
   AddTextStyle<S>(b, true);
   return b.Register();
 }
@@ -453,31 +451,30 @@ const ClassRecord& StaticText::ClassHandle() {
 const ClassRecord& EditField::ClassHandle() {
   if (auto* c = FindClass("EditField")) return *c;
   using E = EditField;
-  using P = PropertyType;
   ClassBuilder b("EditField", &RectControl::ClassHandle());
   b.Scope("Public")
       .Allocator([] { return new EditField; })
       .Add("AppendText", {"String"}, "", Method<&E::AppendText>())
       .Add("SelectAll", {}, "", Method<&E::SelectAll>())
-      .Property(DeclareProperty<&E::Text, &E::SetText>("Text", P::String))
-      .Property(DeclareProperty<&E::Border, &E::SetBorder>("Border", P::Boolean))
-      .Property(DeclareProperty<&E::Multiline, &E::SetMultiline>("Multiline", P::Boolean))
+      .Property(DeclareProperty<&E::Text, &E::SetText>("Text"))
+      .Property(DeclareProperty<&E::Border, &E::SetBorder>("Border"))
+      .Property(DeclareProperty<&E::Multiline, &E::SetMultiline>("Multiline"))
       .Property(DeclareProperty<&E::ScrollbarHorizontal, &E::SetScrollbarHorizontal>(
-          "ScrollbarHorizontal", P::Boolean))
+          "ScrollbarHorizontal"))
       .Property(DeclareProperty<&E::ScrollbarVertical, &E::SetScrollbarVertical>(
-          "ScrollbarVertical", P::Boolean))
-      .Property(DeclareProperty<&E::Styled, &E::SetStyled>("Styled", P::Boolean))
-      .Property(DeclareProperty<&E::Password, &E::SetPassword>("Password", P::Boolean))
-      .Property(DeclareProperty<&E::TextColor, &E::SetTextColor>("TextColor", P::Color))
-      .Property(DeclareProperty<&E::BackColor, &E::SetBackColor>("BackColor", P::Color))
-      .Property(DeclareProperty<&E::Format, &E::SetFormat>("Format", P::String))
-      .Property(DeclareProperty<&E::Mask, &E::SetMask>("Mask", P::String))
-      .Property(DeclareProperty<&E::ReadOnly, &E::SetReadOnly>("ReadOnly", P::Boolean))
-      .Property(DeclareProperty<&E::LimitText, &E::SetLimitText>("LimitText", P::Int32))
-      .Property(DeclareProperty<&E::AcceptTabs, &E::SetAcceptTabs>("AcceptTabs", P::Boolean))
-      .Property(DeclareProperty<&E::Alignment, &E::SetAlignment>("Alignment", P::Int32))
-      .Property(DeclareProperty<&E::DataSource, &E::SetDataSource>("DataSource", P::String))
-      .Property(DeclareProperty<&E::DataField, &E::SetDataField>("DataField", P::String));
+          "ScrollbarVertical"))
+      .Property(DeclareProperty<&E::Styled, &E::SetStyled>("Styled"))
+      .Property(DeclareProperty<&E::Password, &E::SetPassword>("Password"))
+      .Property(DeclareProperty<&E::TextColor, &E::SetTextColor>("TextColor"))
+      .Property(DeclareProperty<&E::BackColor, &E::SetBackColor>("BackColor"))
+      .Property(DeclareProperty<&E::Format, &E::SetFormat>("Format"))
+      .Property(DeclareProperty<&E::Mask, &E::SetMask>("Mask"))
+      .Property(DeclareProperty<&E::ReadOnly, &E::SetReadOnly>("ReadOnly"))
+      .Property(DeclareProperty<&E::LimitText, &E::SetLimitText>("LimitText"))
+      .Property(DeclareProperty<&E::AcceptTabs, &E::SetAcceptTabs>("AcceptTabs"))
+      .Property(DeclareProperty<&E::Alignment, &E::SetAlignment>("Alignment"))
+      .Property(DeclareProperty<&E::DataSource, &E::SetDataSource>("DataSource"))
+      .Property(DeclareProperty<&E::DataField, &E::SetDataField>("DataField"));
   AddTextStyle<E>(b, false);
   return b.Register();
 }
@@ -485,15 +482,14 @@ const ClassRecord& EditField::ClassHandle() {
 const ClassRecord& PushButton::ClassHandle() {
   if (auto* c = FindClass("PushButton")) return *c;
   using B = PushButton;
-  using P = PropertyType;
   ClassBuilder b("PushButton", &RectControl::ClassHandle());
   b.Scope("Public")
       .Allocator([] { return new PushButton; })
       .Add("Push", {}, "", Method<&B::Push>())
-      .Property(DeclareProperty<&B::Caption, &B::SetCaption>("Caption", P::String))
-      .Property(DeclareProperty<&B::Default, &B::SetDefault>("Default", P::Boolean))
-      .Property(DeclareProperty<&B::Cancel, &B::SetCancel>("Cancel", P::Boolean))
-      .Property(DeclareProperty<&B::ButtonStyle, &B::SetButtonStyle>("ButtonStyle", P::Int32));
+      .Property(DeclareProperty<&B::Caption, &B::SetCaption>("Caption"))
+      .Property(DeclareProperty<&B::Default, &B::SetDefault>("Default"))
+      .Property(DeclareProperty<&B::Cancel, &B::SetCancel>("Cancel"))
+      .Property(DeclareProperty<&B::ButtonStyle, &B::SetButtonStyle>("ButtonStyle"));
   AddTextStyle<B>(b, true);
   return b.Register();
 }
@@ -506,24 +502,21 @@ const ClassRecord& Canvas::ClassHandle() {
       .Scope("Public")
       .Allocator([] { return new Canvas; })
       .Property(DeclareProperty<&C::Backdrop, &C::SetBackdrop>("Backdrop", P::Object, "Picture"))
-      .Property(DeclareProperty<&C::DoubleBuffer, &C::SetDoubleBuffer>("DoubleBuffer",
-                                                                        P::Boolean))
-      .Property(DeclareProperty<&C::EraseBackground, &C::SetEraseBackground>("EraseBackground",
-                                                                              P::Boolean))
-      .Property(DeclareProperty<&C::AcceptFocus, &C::SetAcceptFocus>("AcceptFocus", P::Boolean))
-      .Property(DeclareProperty<&C::AcceptTabs, &C::SetAcceptTabs>("AcceptTabs", P::Boolean))
+      .Property(DeclareProperty<&C::DoubleBuffer, &C::SetDoubleBuffer>("DoubleBuffer"))
+      .Property(DeclareProperty<&C::EraseBackground, &C::SetEraseBackground>("EraseBackground"))
+      .Property(DeclareProperty<&C::AcceptFocus, &C::SetAcceptFocus>("AcceptFocus"))
+      .Property(DeclareProperty<&C::AcceptTabs, &C::SetAcceptTabs>("AcceptTabs"))
       .Register();
 }
 
 const ClassRecord& ProgressBar::ClassHandle() {
   if (auto* c = FindClass("ProgressBar")) return *c;
   using B = ProgressBar;
-  using P = PropertyType;
   return ClassBuilder("ProgressBar", &RectControl::ClassHandle())
       .Scope("Public")
       .Allocator([] { return new ProgressBar; })
-      .Property(DeclareProperty<&B::Value, &B::SetValue>("Value", P::Int32))
-      .Property(DeclareProperty<&B::Maximum, &B::SetMaximum>("Maximum", P::Int32))
+      .Property(DeclareProperty<&B::Value, &B::SetValue>("Value"))
+      .Property(DeclareProperty<&B::Maximum, &B::SetMaximum>("Maximum"))
       .Register();
 }
 

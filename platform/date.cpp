@@ -168,14 +168,13 @@ const ClassRecord& Date::ClassHandle() {
   return ClassBuilder("Date", nullptr)
       .Scope("Public")
       .Allocator([] { return new Date; })
-      .Property(DeclareProperty<&Date::Year, &Date::SetYear>("Year", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::Month, &Date::SetMonth>("Month", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::Day, &Date::SetDay>("Day", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::Hour, &Date::SetHour>("Hour", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::Minute, &Date::SetMinute>("Minute", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::Second, &Date::SetSecond>("Second", PropertyType::Int32))
-      .Property(DeclareProperty<&Date::TotalSeconds, &Date::SetTotalSeconds>(
-          "TotalSeconds", PropertyType::Double))
+      .Property(DeclareProperty<&Date::Year, &Date::SetYear>("Year"))
+      .Property(DeclareProperty<&Date::Month, &Date::SetMonth>("Month"))
+      .Property(DeclareProperty<&Date::Day, &Date::SetDay>("Day"))
+      .Property(DeclareProperty<&Date::Hour, &Date::SetHour>("Hour"))
+      .Property(DeclareProperty<&Date::Minute, &Date::SetMinute>("Minute"))
+      .Property(DeclareProperty<&Date::Second, &Date::SetSecond>("Second"))
+      .Property(DeclareProperty<&Date::TotalSeconds, &Date::SetTotalSeconds>("TotalSeconds"))
       .Register();
 }
 

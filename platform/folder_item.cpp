@@ -198,13 +198,6 @@ PropertyDeclaration ReadOnly(std::string name, PropertyType type, Get get) {
   return p;
 }
 
-template <class F>
-OperationImpl On(F body) {
-  return [body](Object& self, std::span<const Value> args) -> Value {
-    return body(dynamic_cast<FolderItem&>(self), args);
-  };
-}
-
 }  // namespace
 
 FolderItem::FolderItem(std::string absolutePath)
@@ -274,22 +267,21 @@ const ClassRecord& FolderItem::ClassHandle() {
   return ClassBuilder("FolderItem", nullptr)
       .Scope("Public")
       .Allocator([] { return new FolderItem; })
-      .Add("Child", {"String"}, "FolderItem", On([](FolderItem& f, auto a) -> Value {
+      .Add("Child", {"String"}, "FolderItem", On<FolderItem>([](FolderItem& f, auto a) -> Value {
              return ToValue(f.Child(FromValue<std::string>(a[0])));
            }))
-      .Add("Item", {"Int32"}, "FolderItem", On([](FolderItem& f, auto a) -> Value {
+      .Add("Item", {"Int32"}, "FolderItem", On<FolderItem>([](FolderItem& f, auto a) -> Value {
              return ToValue(f.Item(FromValue<std::int32_t>(a[0])));
            }))
       .Add("OpenAsPicture", {}, "Picture",
-           On([](FolderItem& f, auto) -> Value { return ToValue(f.OpenAsPicture()); }))
+           On<FolderItem>([](FolderItem& f, auto) -> Value { return ToValue(f.OpenAsPicture()); }))
       .Property(ReadOnly("AbsolutePath", P::String, [](FolderItem& f) { return f.AbsolutePath(); }))
       .Property(ReadOnly("Exists", P::Boolean, [](FolderItem& f) { return f.Exists(); }))
       .Property(ReadOnly("Directory", P::Boolean, [](FolderItem& f) { return f.Directory(); }))
       .Property(ReadOnly("Name", P::String, [](FolderItem& f) { return f.Name(); }))
       .Property(ReadOnly("Count", P::Int32, [](FolderItem& f) { return f.Count(); }))
-      .Property(DeclareProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType", PropertyType::String))
-      .Property(DeclareProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>(
-          "MacCreator", PropertyType::String))
+      .Property(DeclareProperty<&FolderItem::MacType, &FolderItem::SetMacType>("MacType"))
+      .Property(DeclareProperty<&FolderItem::MacCreator, &FolderItem::SetMacCreator>("MacCreator"))
       .Register();
 }
 

@@ -14,44 +14,37 @@ namespace fw {
 
 namespace {
 
-template <class F>
-OperationImpl On(F body) {
-  return [body](Object& self, std::span<const Value> args) -> Value {
-    return body(dynamic_cast<MenuItem&>(self), args);
-  };
-}
-
 Value None() { return {}; }
 
 // The table shared by every menu item class; MenuBar and subclasses append to it.
 ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
   const std::string n = "MenuItem.";
   return b
-      .Add("Enable", {}, "", On([](MenuItem& m, auto) {
+      .Add("Enable", {}, "", On<MenuItem>([](MenuItem& m, auto) {
              m.SetEnabled(true);
              return None();
            }))
       .Add("Close", {}, "", Unsupported(n + "Close"))
-      .Add("Item", {"Int32"}, "MenuItem", On([](MenuItem& m, auto a) -> Value {
+      .Add("Item", {"Int32"}, "MenuItem", On<MenuItem>([](MenuItem& m, auto a) -> Value {
              return ToValue(m.Item(FromValue<std::int32_t>(a[0])));
            }))
-      .Add("Count", {}, "Int32", On([](MenuItem& m, auto) -> Value { return m.Count(); }))
-      .Add("Child", {"String"}, "MenuItem", On([](MenuItem& m, auto a) -> Value {
+      .Add("Count", {}, "Int32", On<MenuItem>([](MenuItem& m, auto) -> Value { return m.Count(); }))
+      .Add("Child", {"String"}, "MenuItem", On<MenuItem>([](MenuItem& m, auto a) -> Value {
              return ToValue(m.Child(FromValue<std::string>(a[0])));
            }))
-      .Add("Append", {"MenuItem"}, "", On([](MenuItem& m, auto a) {
+      .Add("Append", {"MenuItem"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              m.Append(FromValue<Ref<MenuItem>>(a[0]));
              return None();
            }))
-      .Add("Insert", {"Int32", "MenuItem"}, "", On([](MenuItem& m, auto a) {
+      .Add("Insert", {"Int32", "MenuItem"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              m.Insert(FromValue<std::int32_t>(a[0]), FromValue<Ref<MenuItem>>(a[1]));
              return None();
            }))
-      .Add("Remove", {"Int32"}, "", On([](MenuItem& m, auto a) {
+      .Add("Remove", {"Int32"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              m.Remove(FromValue<std::int32_t>(a[0]));
              return None();
            }))
-      .Add("Remove", {"MenuItem"}, "", On([](MenuItem& m, auto a) {
+      .Add("Remove", {"MenuItem"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              auto item = FromValue<Ref<MenuItem>>(a[0]);
              for (std::int32_t i = 0; i < m.Count(); ++i)
                if (m.Item(i) == item) {
@@ -60,7 +53,7 @@ ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
                }
              return None();
            }))
-      .Add("Remove", {"String"}, "", On([](MenuItem& m, auto a) {
+      .Add("Remove", {"String"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              const auto name = FromValue<std::string>(a[0]);
              for (std::int32_t i = 0; i < m.Count(); ++i)
                if (m.Item(i)->Name() == name) {
@@ -69,41 +62,39 @@ ClassBuilder& AddMenuItemOperations(ClassBuilder& b) {
                }
              return None();
            }))
-      .Add("_Lookup", {"String"}, "MenuItem", On([](MenuItem& m, auto a) -> Value {
+      .Add("_Lookup", {"String"}, "MenuItem", On<MenuItem>([](MenuItem& m, auto a) -> Value {
              return ToValue(m.Lookup(FromValue<std::string>(a[0])));
            }))
       .Add("_Lookup", {"String", "Int32"}, "MenuItem", Unsupported(n + "_Lookup"))
-      .Add("MenuItem", {}, "", On([](MenuItem&, auto) { return None(); }))
-      .Add("Constructor", {"String", "Variant"}, "", On([](MenuItem& m, auto a) {
+      .Add("MenuItem", {}, "", On<MenuItem>([](MenuItem&, auto) { return None(); }))
+      .Add("Constructor", {"String", "Variant"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              m.SetText(FromValue<std::string>(a[0]));
              return None();
            }))
       .Add("PopUp", {}, "MenuItem", Unsupported(n + "PopUp"))
       .Add("PopUp", {"Int32", "Int32"}, "MenuItem", Unsupported(n + "PopUp"))
       .Add("_Swap", {"String", "MenuItem"}, "", Unsupported(n + "_Swap"))
-      .Add("_DisableEntirely", {}, "", On([](MenuItem& m, auto) {
+      .Add("_DisableEntirely", {}, "", On<MenuItem>([](MenuItem& m, auto) {
              m.SetEnabled(false);
              for (std::int32_t i = 0; i < m.Count(); ++i) m.Item(i)->SetEnabled(false);
              return None();
            }))
-      .Add("_SelfEnable", {}, "", On([](MenuItem& m, auto) {
+      .Add("_SelfEnable", {}, "", On<MenuItem>([](MenuItem& m, auto) {
              m.SetEnabled(true);
              return None();
            }))
-      .Add("MenuItem", {"String", "Variant"}, "", On([](MenuItem& m, auto a) {
+      .Add("MenuItem", {"String", "Variant"}, "", On<MenuItem>([](MenuItem& m, auto a) {
              m.SetText(FromValue<std::string>(a[0]));
              return None();
            }))
       // A new item is complete when made; the constructor has nothing left to do.
-      .Add("Constructor", {}, "", On([](MenuItem&, auto) { return None(); }))
-      .Property(DeclareProperty<&MenuItem::Name, &MenuItem::SetName>("Name", PropertyType::String))
-      .Property(DeclareProperty<&MenuItem::Text, &MenuItem::SetText>("Text", PropertyType::String))
+      .Add("Constructor", {}, "", On<MenuItem>([](MenuItem&, auto) { return None(); }))
+      .Property(DeclareProperty<&MenuItem::Name, &MenuItem::SetName>("Name"))
+      .Property(DeclareProperty<&MenuItem::Text, &MenuItem::SetText>("Text"))
       .Property(DeclareProperty<&MenuItem::KeyboardShortcut, &MenuItem::SetKeyboardShortcut>(
-          "KeyboardShortcut", PropertyType::String))
-      .Property(DeclareProperty<&MenuItem::AutoEnable, &MenuItem::SetAutoEnable>(
-          "AutoEnable", PropertyType::Boolean))
-      .Property(DeclareProperty<&MenuItem::Enabled, &MenuItem::SetEnabled>(
-          "Enabled", PropertyType::Boolean));
+          "KeyboardShortcut"))
+      .Property(DeclareProperty<&MenuItem::AutoEnable, &MenuItem::SetAutoEnable>("AutoEnable"))
+      .Property(DeclareProperty<&MenuItem::Enabled, &MenuItem::SetEnabled>("Enabled"));
 }
 
 // The Edit commands act on the focused text field through the toolkit's own editing.

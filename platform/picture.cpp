@@ -9,13 +9,6 @@ namespace fw {
 
 namespace {
 
-template <class C, class F>
-OperationImpl On(F body) {
-  return [body](Object& self, std::span<const Value> args) -> Value {
-    return body(dynamic_cast<C&>(self), args);
-  };
-}
-
 template <class C, class Get>
 PropertyDeclaration ReadOnly(std::string className, std::string name, PropertyType type,
                              std::string typeName, Get get) {

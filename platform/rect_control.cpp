@@ -174,7 +174,6 @@ Ref<Window> RectControl::TrueWindow() const { return Ref<Window>(OwnerWindow());
 const ClassRecord& RectControl::ClassHandle() {
   if (auto* c = FindClass("RectControl")) return *c;
   using R = RectControl;
-  using P = PropertyType;
   // No allocator: only the concrete controls can be made.
   return ClassBuilder("RectControl", nullptr)
       .Scope("Public")
@@ -187,29 +186,25 @@ const ClassRecord& RectControl::ClassHandle() {
       .Add("DrawInto", {"Graphics", "Int32", "Int32"}, "", Method<&R::DrawInto>())
       .Add("TrueWindow", {}, "Window", Method<&R::TrueWindow>())
       .Add("Constructor", {}, "", Method<&R::Constructor>())
-      .Property(DeclareProperty<&R::Name, &R::SetName>("Name", P::String))
-      .Property(DeclareProperty<&R::Index, &R::SetIndex>("Index", P::Int32))
-      .Property(DeclareProperty<&R::Left, &R::SetLeft>("Left", P::Int32))
-      .Property(DeclareProperty<&R::Top, &R::SetTop>("Top", P::Int32))
-      .Property(DeclareProperty<&R::Width, &R::SetWidth>("Width", P::Int32))
-      .Property(DeclareProperty<&R::Height, &R::SetHeight>("Height", P::Int32))
-      .Property(DeclareProperty<&R::LockLeft, &R::SetLockLeft>("LockLeft", P::Boolean))
-      .Property(DeclareProperty<&R::LockTop, &R::SetLockTop>("LockTop", P::Boolean))
-      .Property(DeclareProperty<&R::LockRight, &R::SetLockRight>("LockRight", P::Boolean))
-      .Property(DeclareProperty<&R::LockBottom, &R::SetLockBottom>("LockBottom", P::Boolean))
-      .Property(DeclareProperty<&R::TabPanelIndex, &R::SetTabPanelIndex>("TabPanelIndex",
-                                                                          P::Int32))
-      .Property(DeclareProperty<&R::TabIndex, &R::SetTabIndex>("TabIndex", P::Int32))
-      .Property(DeclareProperty<&R::TabStop, &R::SetTabStop>("TabStop", P::Boolean))
-      .Property(DeclareProperty<&R::Enabled, &R::SetEnabled>("Enabled", P::Boolean))
-      .Property(DeclareProperty<&R::Visible, &R::SetVisible>("Visible", P::Boolean))
-      .Property(DeclareProperty<&R::HelpTag, &R::SetHelpTag>("HelpTag", P::String))
-      .Property(DeclareProperty<&R::AutoDeactivate, &R::SetAutoDeactivate>("AutoDeactivate",
-                                                                            P::Boolean))
-      .Property(DeclareProperty<&R::InitialParent, &R::SetInitialParent>("InitialParent",
-                                                                          P::String))
-      .Property(DeclareProperty<&R::UseFocusRing, &R::SetUseFocusRing>("UseFocusRing",
-                                                                        P::Boolean))
+      .Property(DeclareProperty<&R::Name, &R::SetName>("Name"))
+      .Property(DeclareProperty<&R::Index, &R::SetIndex>("Index"))
+      .Property(DeclareProperty<&R::Left, &R::SetLeft>("Left"))
+      .Property(DeclareProperty<&R::Top, &R::SetTop>("Top"))
+      .Property(DeclareProperty<&R::Width, &R::SetWidth>("Width"))
+      .Property(DeclareProperty<&R::Height, &R::SetHeight>("Height"))
+      .Property(DeclareProperty<&R::LockLeft, &R::SetLockLeft>("LockLeft"))
+      .Property(DeclareProperty<&R::LockTop, &R::SetLockTop>("LockTop"))
+      .Property(DeclareProperty<&R::LockRight, &R::SetLockRight>("LockRight"))
+      .Property(DeclareProperty<&R::LockBottom, &R::SetLockBottom>("LockBottom"))
+      .Property(DeclareProperty<&R::TabPanelIndex, &R::SetTabPanelIndex>("TabPanelIndex"))
+      .Property(DeclareProperty<&R::TabIndex, &R::SetTabIndex>("TabIndex"))
+      .Property(DeclareProperty<&R::TabStop, &R::SetTabStop>("TabStop"))
+      .Property(DeclareProperty<&R::Enabled, &R::SetEnabled>("Enabled"))
+      .Property(DeclareProperty<&R::Visible, &R::SetVisible>("Visible"))
+      .Property(DeclareProperty<&R::HelpTag, &R::SetHelpTag>("HelpTag"))
+      .Property(DeclareProperty<&R::AutoDeactivate, &R::SetAutoDeactivate>("AutoDeactivate"))
+      .Property(DeclareProperty<&R::InitialParent, &R::SetInitialParent>("InitialParent"))
+      .Property(DeclareProperty<&R::UseFocusRing, &R::SetUseFocusRing>("UseFocusRing"))
       .Register();
 }
 

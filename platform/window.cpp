@@ -138,11 +138,6 @@ void ReleaseAfterEvent(Ref<Object> object) {
 
 Window& W(Object& self) { return dynamic_cast<Window&>(self); }
 
-template <class F>
-OperationImpl On(F body) {
-  return [body](Object& self, std::span<const Value> args) -> Value { return body(W(self), args); };
-}
-
 // An internal callback: raises the window event of that name with the callback's arguments.
 OperationImpl RaiseBody(std::string event, bool answersBoolean = false) {
   return [event, answersBoolean](Object& self, std::span<const Value> args) -> Value {
@@ -823,6 +818,12 @@ const ClassRecord& Window::ClassHandle() {
   AddWindowOperations(b);
   AddWindowProperties(b);
   return b.Register();
+}
+
+Window::SlotNamed::operator std::size_t() const {
+  const int slot = ClassHandle().SlotOf(name);
+  if (slot < 0) throw RuntimeException("the window class has no operation " + std::string(name));
+  return static_cast<std::size_t>(slot);
 }
 
 }  // namespace fw

@@ -33,9 +33,14 @@ class ContentArea;
 
 class Window : public Object {
   FW_CLASS_HANDLE()
-  // Slots the program calls through the class table.
-  static constexpr std::size_t kRefreshSlot = 5, kAddControlSlot = 19, kNewSlot = 23,
-                               kConstructorSlot = 46;
+  // Slots the program calls through the class table, found there by name. A subclass keeps
+  // the window's slots where they are, so the index holds for every window class.
+  struct SlotNamed {
+    std::string_view name;
+    operator std::size_t() const;
+  };
+  static constexpr SlotNamed kRefreshSlot{"Refresh"}, kAddControlSlot{"_AddControl"},
+      kNewSlot{"__New"}, kConstructorSlot{"Constructor"};
   static constexpr std::size_t kOperationCount = 50;
 
   Window();

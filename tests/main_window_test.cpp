@@ -264,6 +264,67 @@ TEST(MainWindowClass, TableMembersAndProperties) {
   EXPECT_EQ(record.EventHandler("CreateControls"), &record.Table()[51]);
 }
 
+TEST(MainWindowClass, ControlsHandlersAndMenuItemsAreDeclaredWithTheirTypes) {
+  const auto& record = Window1::ClassHandle();
+  auto member = [&](const char* name) {
+    const auto* m = record.FindMember(name);
+    if (!m) ADD_FAILURE() << "no member " << name;
+    return m ? *m : fw::MemberDeclaration{};
+  };
+  const char* controls[][2] = {
+      {"StaticText1", "StaticText"}, {"EditField1", "EditField"},   {"Socket1", "HTTPSocket"},
+      {"ProgressBar1", "ProgressBar"}, {"Timer1", "Timer"},         {"PushButton1", "PushButton"},
+      {"Canvas1", "Canvas"},         {"nummer", "StaticText"},      {"StaticText2", "StaticText"},
+      {"PushButton2", "PushButton"}, {"periode", "EditField"},      {"StaticText3", "StaticText"},
+      {"fps", "EditField"},          {"StaticText4", "StaticText"}, {"StaticText5", "StaticText"},
+      {"StaticText7", "StaticText"}, {"StaticText8", "StaticText"}, {"dvon", "EditField"},
+      {"dbis", "EditField"}};
+  for (const auto& [name, type] : controls) {
+    EXPECT_EQ(member(name).result, type) << name;
+    EXPECT_TRUE(member(name).arguments.empty()) << name;
+    EXPECT_LT(record.SlotOf(name), 0) << name;  // looked up by name, not a class-table operation
+  }
+  using Types = std::vector<std::string>;
+  const std::pair<const char*, Types> handlers[] = {
+      {"Socket1_ReceiveProgress", {"Int32", "Int32", "String"}},
+      {"Socket1_Error", {"Int32"}},
+      {"Socket1_DownloadComplete", {"String", "Int32", "InternetHeaders", "FolderItem"}},
+      {"Timer1_Action", {}},
+      {"PushButton1_Action", {}},
+      {"PushButton2_Action", {}}};
+  for (std::size_t i = 0; i < std::size(handlers); ++i) {
+    const auto& [name, arguments] = handlers[i];
+    EXPECT_EQ(record.Table()[50 + 3 + i].arguments, arguments) << name;
+    EXPECT_EQ(record.Table()[50 + 3 + i].result, "") << name;
+    EXPECT_EQ(member(name).arguments, arguments) << name;
+  }
+  for (std::size_t i = 0; i < 10; ++i) {
+    const auto& item = record.Table()[50 + 9 + i];
+    const std::string result = item.name == "FileQuit" ? "QuitMenuItem" : "MenuItem";
+    EXPECT_EQ(item.result, result) << item.name;
+    EXPECT_TRUE(item.arguments.empty()) << item.name;
+    EXPECT_EQ(member(item.name.c_str()).result, result) << item.name;
+  }
+}
+
+TEST(MainWindow, EachTypedAccessorFindsTheControlOfItsName) {
+  auto window = StartUp();
+  auto same = [&](const fw::Ref<fw::Object>& control, const char* name) {
+    ASSERT_TRUE(control) << name;
+    EXPECT_EQ(control.Get(), window->FindControl(name).Get()) << name;
+  };
+  same(window->StaticText1(), "StaticText1"), same(window->EditField1(), "EditField1");
+  same(window->Socket1(), "Socket1"), same(window->ProgressBar1(), "ProgressBar1");
+  same(window->Timer1(), "Timer1"), same(window->PushButton1(), "PushButton1");
+  same(window->Canvas1(), "Canvas1"), same(window->nummer(), "nummer");
+  same(window->StaticText2(), "StaticText2"), same(window->PushButton2(), "PushButton2");
+  same(window->periode(), "periode"), same(window->StaticText3(), "StaticText3");
+  same(window->fps(), "fps"), same(window->StaticText4(), "StaticText4");
+  same(window->StaticText5(), "StaticText5"), same(window->StaticText7(), "StaticText7");
+  same(window->StaticText8(), "StaticText8"), same(window->dvon(), "dvon");
+  same(window->dbis(), "dbis");
+}
+
 TEST(MainWindowClass, ControlClassesTieToTheirWindow) {
   StartUp();
   const auto& socket = frametide::Window1Socket1::ClassHandle();

@@ -1,8 +1,6 @@
 // The nineteen controls of the main window: creation, font calls, design values and event
 // binding, in the one fixed order.
 
-#include <array>
-
 #include "platform/delegate.h"
 #include "platform/property_list.h"
 #include "window/property_lists.h"
@@ -20,30 +18,10 @@ struct ControlDesign {
   unsigned fontCalls;
 };
 
-const std::array<ControlDesign, 19>& Design() {
-  static const std::array<ControlDesign, 19> design = {{
-      {"StaticText1", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"EditField1", &fw::EditField::ClassHandle, kTextSize},
-      {"Socket1", &Window1Socket1::ClassHandle, kNoFont},
-      {"ProgressBar1", &fw::ProgressBar::ClassHandle, kNoFont},
-      {"Timer1", &Window1Timer1::ClassHandle, kNoFont},
-      {"PushButton1", &fw::PushButton::ClassHandle, kTextSize | kTextUnit},
-      {"Canvas1", &fw::Canvas::ClassHandle, kNoFont},
-      {"nummer", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"StaticText2", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"PushButton2", &fw::PushButton::ClassHandle, kTextSize | kTextUnit},
-      {"periode", &fw::EditField::ClassHandle, kTextSize},
-      {"StaticText3", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"fps", &fw::EditField::ClassHandle, kTextSize},
-      {"StaticText4", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"StaticText5", &fw::StaticText::ClassHandle, kTextSize | kTextUnit},
-      {"StaticText7", &fw::StaticText::ClassHandle, kTextUnit},
-      {"StaticText8", &fw::StaticText::ClassHandle, kTextUnit},
-      {"dvon", &fw::EditField::ClassHandle, kNoFont},
-      {"dbis", &fw::EditField::ClassHandle, kNoFont},
-  }};
-  return design;
-}
+#define FRAMETIDE_CONTROL_DESIGN(name, type, madeAs, fontCalls, ...) \
+  {#name, &madeAs::ClassHandle, fontCalls},
+constexpr ControlDesign kDesign[] = {FRAMETIDE_WINDOW1_CONTROLS(FRAMETIDE_CONTROL_DESIGN)};
+#undef FRAMETIDE_CONTROL_DESIGN
 
 struct EventBinding {
   const char* control;
@@ -53,16 +31,10 @@ struct EventBinding {
   const char* handler;
 };
 
-constexpr EventBinding kBindings[] = {
-    {"Socket1", "ReceiveProgress", "( Int32, Int32, String )",
-     &fw::Delegate::IM_Invoke_Int32Int32String, "Socket1_ReceiveProgress"},
-    {"Socket1", "Error", "( Int32 )", &fw::Delegate::IM_Invoke_Int32, "Socket1_Error"},
-    {"Socket1", "DownloadComplete", "( String, Int32, InternetHeaders, FolderItem )",
-     &fw::Delegate::IM_Invoke_StringInt32HeadersFile, "Socket1_DownloadComplete"},
-    {"Timer1", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "Timer1_Action"},
-    {"PushButton1", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "PushButton1_Action"},
-    {"PushButton2", "Action", "(  )", &fw::Delegate::IM_Invoke_None, "PushButton2_Action"},
-};
+#define FRAMETIDE_EVENT_BINDING(control, event, signature, invoker) \
+  {#control, #event, signature, &fw::Delegate::invoker, #control "_" #event},
+constexpr EventBinding kBindings[] = {FRAMETIDE_WINDOW1_EVENTS(FRAMETIDE_EVENT_BINDING)};
+#undef FRAMETIDE_EVENT_BINDING
 
 constexpr float kTextSizePoints = 12.0f;
 
@@ -86,7 +58,7 @@ void Window1::CreateControls() {
 }
 
 void Window1::CreateControls0() {
-  for (const ControlDesign& design : Design()) {
+  for (const ControlDesign& design : kDesign) {
     {
       const fw::Value newArgs[] = {design.classHandle().Name()};
       auto control = fw::FromValue<fw::Ref<fw::Object>>(fw::Invoke(*this, kNewSlot, newArgs));

@@ -1,6 +1,9 @@
 #include "window/window1.h"
 
-#include "app/menu.h"
+#include <type_traits>
+#include <utility>
+
+#include "platform/delegate.h"
 #include "platform/property_list.h"
 #include "platform/runtime.h"
 #include "window/property_lists.h"
@@ -14,16 +17,31 @@ using fw::MemberDeclaration;
 
 const char* const kClassName = "Window1.Window1";
 
+Window1::MenuBarSource menuBarSource = nullptr;
+
+// The declared type of a state property follows from the type of its field.
+template <class T>
+struct StateType;
+template <>
+struct StateType<std::int32_t> {
+  static constexpr fw::PropertyType kType = fw::PropertyType::Int32;
+  static constexpr const char* kName = "Int32";
+};
+template <>
+struct StateType<fw::Ref<fw::FolderItem>> {
+  static constexpr fw::PropertyType kType = fw::PropertyType::Object;
+  static constexpr const char* kName = "FolderItem";
+};
+
 template <auto Field>
-fw::PropertyDeclaration StateProperty(const char* name, fw::PropertyType type,
-                                      const char* typeName) {
+fw::PropertyDeclaration StateProperty(const char* name) {
+  using T = std::remove_reference_t<decltype(std::declval<Window1&>().*Field)>;
   fw::PropertyDeclaration p;
   p.name = name;
-  p.type = type;
-  p.typeName = typeName;
+  p.type = StateType<T>::kType;
+  p.typeName = StateType<T>::kName;
   p.set = [](fw::Object& self, const fw::Value& v) {
-    auto& w = dynamic_cast<Window1&>(self);
-    w.*Field = fw::FromValue<std::remove_reference_t<decltype(w.*Field)>>(v);
+    dynamic_cast<Window1&>(self).*Field = fw::FromValue<T>(v);
   };
   p.get = [](fw::Object& self) -> fw::Value {
     return fw::ToValue(dynamic_cast<Window1&>(self).*Field);
@@ -49,66 +67,43 @@ const fw::ClassRecord& Window1::ClassHandle() {
       .Initializer(&Window1::Init)
       .Finalizer(&Window1::Exit);
 
-  const std::vector<std::string> progress = {"Int32", "Int32", "String"};
-  const std::vector<std::string> complete = {"String", "Int32", "InternetHeaders", "FolderItem"};
   b.Add("Layout", {}, "", fw::Method<&W::Layout>())
       .Add("CreateControls", {}, "", fw::Method<&W::CreateControls>())
-      .Add("_CreateControls0", {}, "", fw::Method<&W::CreateControls0>())
-      .Add("Socket1_ReceiveProgress", progress, "", fw::Method<&W::Socket1_ReceiveProgress>())
-      .Add("Socket1_Error", {"Int32"}, "", fw::Method<&W::Socket1_Error>())
-      .Add("Socket1_DownloadComplete", complete, "", fw::Method<&W::Socket1_DownloadComplete>())
-      .Add("Timer1_Action", {}, "", fw::Method<&W::Timer1_Action>())
-      .Add("PushButton1_Action", {}, "", fw::Method<&W::PushButton1_Action>())
-      .Add("PushButton2_Action", {}, "", fw::Method<&W::PushButton2_Action>())
-      .Add("UntitledMenu0", {}, "MenuItem", fw::Method<&W::UntitledMenu0>())
-      .Add("EditClear", {}, "MenuItem", fw::Method<&W::EditClear>())
-      .Add("EditPaste", {}, "MenuItem", fw::Method<&W::EditPaste>())
-      .Add("EditCopy", {}, "MenuItem", fw::Method<&W::EditCopy>())
-      .Add("EditCut", {}, "MenuItem", fw::Method<&W::EditCut>())
-      .Add("UntitledMenu1", {}, "MenuItem", fw::Method<&W::UntitledMenu1>())
-      .Add("EditUndo", {}, "MenuItem", fw::Method<&W::EditUndo>())
-      .Add("UntitledMenu2", {}, "MenuItem", fw::Method<&W::UntitledMenu2>())
-      .Add("FileQuit", {}, "QuitMenuItem", fw::Method<&W::FileQuit>())
-      .Add("UntitledMenu3", {}, "MenuItem", fw::Method<&W::UntitledMenu3>())
-      .Add("Event_Open", {}, "", fw::Method<&W::Event_Open>())
+      .Add("_CreateControls0", {}, "", fw::Method<&W::CreateControls0>());
+#define FRAMETIDE_ADD_HANDLER(control, event, signature, ...) \
+  b.Add(#control "_" #event, fw::SignatureTypes(signature), "", fw::Method<&W::control##_##event>());
+  FRAMETIDE_WINDOW1_EVENTS(FRAMETIDE_ADD_HANDLER)
+#undef FRAMETIDE_ADD_HANDLER
+#define FRAMETIDE_ADD_MENU_ITEM(name, type) b.Add(#name, {}, #type, fw::Method<&W::name>());
+  FRAMETIDE_WINDOW1_MENU_ITEMS(FRAMETIDE_ADD_MENU_ITEM)
+#undef FRAMETIDE_ADD_MENU_ITEM
+  b.Add("Event_Open", {}, "", fw::Method<&W::Event_Open>())
       .Add("getstelle", {"Date", "Int32"}, "String", fw::Method<&W::getstelle>());
 
   b.Member(Public("Layout")).Member(Public("CreateControls"));
   b.Member({"_CreateControls0", {}, "", {fw::ScopeAttribute("Public"), Attribute{"Hidden", {}}}});
-  static const std::pair<const char*, const char*> controls[] = {
-      {"StaticText1", "StaticText"}, {"EditField1", "EditField"},
-      {"Socket1", "HTTPSocket"},     {"ProgressBar1", "ProgressBar"},
-      {"Timer1", "Timer"},           {"PushButton1", "PushButton"},
-      {"Canvas1", "Canvas"},         {"nummer", "StaticText"},
-      {"StaticText2", "StaticText"}, {"PushButton2", "PushButton"},
-      {"periode", "EditField"},      {"StaticText3", "StaticText"},
-      {"fps", "EditField"},          {"StaticText4", "StaticText"},
-      {"StaticText5", "StaticText"}, {"StaticText7", "StaticText"},
-      {"StaticText8", "StaticText"}, {"dvon", "EditField"},
-      {"dbis", "EditField"}};
-  for (const auto& [name, type] : controls) b.Member(Public(name, {}, type));
-  b.Member(Public("Socket1_ReceiveProgress", progress))
-      .Member(Public("Socket1_Error", {"Int32"}))
-      .Member(Public("Socket1_DownloadComplete", complete))
-      .Member(Public("Timer1_Action"))
-      .Member(Public("PushButton1_Action"))
-      .Member(Public("PushButton2_Action"));
-  for (const char* item : {"UntitledMenu0", "EditClear", "EditPaste", "EditCopy", "EditCut",
-                           "UntitledMenu1", "EditUndo", "UntitledMenu2"})
-    b.Member(Public(item, {}, "MenuItem"));
-  b.Member(Public("FileQuit", {}, "QuitMenuItem"))
-      .Member(Public("UntitledMenu3", {}, "MenuItem"))
-      .Member(Public("Event_Open"))
+#define FRAMETIDE_DECLARE_CONTROL(name, type, ...) b.Member(Public(#name, {}, #type));
+  FRAMETIDE_WINDOW1_CONTROLS(FRAMETIDE_DECLARE_CONTROL)
+#undef FRAMETIDE_DECLARE_CONTROL
+#define FRAMETIDE_DECLARE_HANDLER(control, event, signature, ...) \
+  b.Member(Public(#control "_" #event, fw::SignatureTypes(signature)));
+  FRAMETIDE_WINDOW1_EVENTS(FRAMETIDE_DECLARE_HANDLER)
+#undef FRAMETIDE_DECLARE_HANDLER
+#define FRAMETIDE_DECLARE_MENU_ITEM(name, type) b.Member(Public(#name, {}, #type));
+  FRAMETIDE_WINDOW1_MENU_ITEMS(FRAMETIDE_DECLARE_MENU_ITEM)
+#undef FRAMETIDE_DECLARE_MENU_ITEM
+  b.Member(Public("Event_Open"))
       .Member({"getstelle", {"Date", "Int32"}, "String", {fw::ScopeAttribute("Protected")}});
 
   b.Event("Layout", "Layout").Event("CreateControls", "CreateControls").Event("Open", "Event_Open");
 
-  using T = fw::PropertyType;
-  b.Property(StateProperty<&W::anzahl>("anzahl", T::Int32, "Int32"))
-      .Property(StateProperty<&W::status>("status", T::Int32, "Int32"))
-      .Property(StateProperty<&W::downloading>("downloading", T::Int32, "Int32"))
-      .Property(StateProperty<&W::savefolder>("savefolder", T::Object, "FolderItem"))
-      .Property(StateProperty<&W::aktuellsave>("aktuellsave", T::Object, "FolderItem"));
+#define FRAMETIDE_STATE_PROPERTY(field) b.Property(StateProperty<&W::field>(#field));
+  FRAMETIDE_STATE_PROPERTY(anzahl)
+  FRAMETIDE_STATE_PROPERTY(status)
+  FRAMETIDE_STATE_PROPERTY(downloading)
+  FRAMETIDE_STATE_PROPERTY(savefolder)
+  FRAMETIDE_STATE_PROPERTY(aktuellsave)
+#undef FRAMETIDE_STATE_PROPERTY
   return b.Register();
 }
 
@@ -135,8 +130,11 @@ void Window1::Exit(fw::Object& self) {
   w.aktuellsave.Reset();
 }
 
+void Window1::SetMenuBarSource(MenuBarSource source) { menuBarSource = source; }
+
 void Window1::Layout() {
-  auto bar = Menu::Instance();
+  if (!menuBarSource) throw fw::NilObjectException("the main window was given no menu bar");
+  auto bar = menuBarSource();
   SetMenuBar(bar);
   bar.Reset();
   fw::SetProperties(*this, WindowPropertyList());
@@ -146,37 +144,14 @@ fw::Ref<fw::MenuItem> Window1::MenuItemNamed(const std::string& name) {
   return MenuBar()->Lookup(name);
 }
 
-fw::Ref<fw::MenuItem> Window1::UntitledMenu0() { return MenuItemNamed("UntitledMenu0"); }
-fw::Ref<fw::MenuItem> Window1::EditClear() { return MenuItemNamed("EditClear"); }
-fw::Ref<fw::MenuItem> Window1::EditPaste() { return MenuItemNamed("EditPaste"); }
-fw::Ref<fw::MenuItem> Window1::EditCopy() { return MenuItemNamed("EditCopy"); }
-fw::Ref<fw::MenuItem> Window1::EditCut() { return MenuItemNamed("EditCut"); }
-fw::Ref<fw::MenuItem> Window1::UntitledMenu1() { return MenuItemNamed("UntitledMenu1"); }
-fw::Ref<fw::MenuItem> Window1::EditUndo() { return MenuItemNamed("EditUndo"); }
-fw::Ref<fw::MenuItem> Window1::UntitledMenu2() { return MenuItemNamed("UntitledMenu2"); }
-fw::Ref<fw::QuitMenuItem> Window1::FileQuit() {
-  return fw::Cast<fw::QuitMenuItem>(MenuItemNamed("FileQuit"));
-}
-fw::Ref<fw::MenuItem> Window1::UntitledMenu3() { return MenuItemNamed("UntitledMenu3"); }
+#define FRAMETIDE_DEFINE_MENU_ITEM(name, type) \
+  fw::Ref<fw::type> Window1::name() { return fw::Cast<fw::type>(MenuItemNamed(#name)); }
+FRAMETIDE_WINDOW1_MENU_ITEMS(FRAMETIDE_DEFINE_MENU_ITEM)
+#undef FRAMETIDE_DEFINE_MENU_ITEM
 
-fw::Ref<fw::StaticText> Window1::StaticText1() const { return ControlAs<fw::StaticText>("StaticText1"); }
-fw::Ref<fw::EditField> Window1::EditField1() const { return ControlAs<fw::EditField>("EditField1"); }
-fw::Ref<fw::HTTPSocket> Window1::Socket1() const { return ControlAs<fw::HTTPSocket>("Socket1"); }
-fw::Ref<fw::ProgressBar> Window1::ProgressBar1() const { return ControlAs<fw::ProgressBar>("ProgressBar1"); }
-fw::Ref<fw::Timer> Window1::Timer1() const { return ControlAs<fw::Timer>("Timer1"); }
-fw::Ref<fw::PushButton> Window1::PushButton1() const { return ControlAs<fw::PushButton>("PushButton1"); }
-fw::Ref<fw::Canvas> Window1::Canvas1() const { return ControlAs<fw::Canvas>("Canvas1"); }
-fw::Ref<fw::StaticText> Window1::nummer() const { return ControlAs<fw::StaticText>("nummer"); }
-fw::Ref<fw::StaticText> Window1::StaticText2() const { return ControlAs<fw::StaticText>("StaticText2"); }
-fw::Ref<fw::PushButton> Window1::PushButton2() const { return ControlAs<fw::PushButton>("PushButton2"); }
-fw::Ref<fw::EditField> Window1::periode() const { return ControlAs<fw::EditField>("periode"); }
-fw::Ref<fw::StaticText> Window1::StaticText3() const { return ControlAs<fw::StaticText>("StaticText3"); }
-fw::Ref<fw::EditField> Window1::fps() const { return ControlAs<fw::EditField>("fps"); }
-fw::Ref<fw::StaticText> Window1::StaticText4() const { return ControlAs<fw::StaticText>("StaticText4"); }
-fw::Ref<fw::StaticText> Window1::StaticText5() const { return ControlAs<fw::StaticText>("StaticText5"); }
-fw::Ref<fw::StaticText> Window1::StaticText7() const { return ControlAs<fw::StaticText>("StaticText7"); }
-fw::Ref<fw::StaticText> Window1::StaticText8() const { return ControlAs<fw::StaticText>("StaticText8"); }
-fw::Ref<fw::EditField> Window1::dvon() const { return ControlAs<fw::EditField>("dvon"); }
-fw::Ref<fw::EditField> Window1::dbis() const { return ControlAs<fw::EditField>("dbis"); }
+#define FRAMETIDE_DEFINE_CONTROL(name, type, ...) \
+  fw::Ref<fw::type> Window1::name() const { return ControlAs<fw::type>(#name); }
+FRAMETIDE_WINDOW1_CONTROLS(FRAMETIDE_DEFINE_CONTROL)
+#undef FRAMETIDE_DEFINE_CONTROL
 
 }  // namespace frametide

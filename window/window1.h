@@ -13,6 +13,7 @@
 #include "platform/menu.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "window/control_table.h"
 
 namespace frametide {
 
@@ -46,38 +47,20 @@ class Window1 : public fw::Window {
   void PushButton1_Action();
   void PushButton2_Action();
 
-  // Menu items of the window's menu bar, by their names.
-  fw::Ref<fw::MenuItem> UntitledMenu0();
-  fw::Ref<fw::MenuItem> EditClear();
-  fw::Ref<fw::MenuItem> EditPaste();
-  fw::Ref<fw::MenuItem> EditCopy();
-  fw::Ref<fw::MenuItem> EditCut();
-  fw::Ref<fw::MenuItem> UntitledMenu1();
-  fw::Ref<fw::MenuItem> EditUndo();
-  fw::Ref<fw::MenuItem> UntitledMenu2();
-  fw::Ref<fw::QuitMenuItem> FileQuit();
-  fw::Ref<fw::MenuItem> UntitledMenu3();
+  // Menu items of the window's menu bar, by their names: UntitledMenu0() ... FileQuit().
+#define FRAMETIDE_DECLARE_MENU_ITEM(name, type) fw::Ref<fw::type> name();
+  FRAMETIDE_WINDOW1_MENU_ITEMS(FRAMETIDE_DECLARE_MENU_ITEM)
+#undef FRAMETIDE_DECLARE_MENU_ITEM
 
-  // The controls, each looked up by name at every call.
-  fw::Ref<fw::StaticText> StaticText1() const;
-  fw::Ref<fw::EditField> EditField1() const;
-  fw::Ref<fw::HTTPSocket> Socket1() const;
-  fw::Ref<fw::ProgressBar> ProgressBar1() const;
-  fw::Ref<fw::Timer> Timer1() const;
-  fw::Ref<fw::PushButton> PushButton1() const;
-  fw::Ref<fw::Canvas> Canvas1() const;
-  fw::Ref<fw::StaticText> nummer() const;
-  fw::Ref<fw::StaticText> StaticText2() const;
-  fw::Ref<fw::PushButton> PushButton2() const;
-  fw::Ref<fw::EditField> periode() const;
-  fw::Ref<fw::StaticText> StaticText3() const;
-  fw::Ref<fw::EditField> fps() const;
-  fw::Ref<fw::StaticText> StaticText4() const;
-  fw::Ref<fw::StaticText> StaticText5() const;
-  fw::Ref<fw::StaticText> StaticText7() const;
-  fw::Ref<fw::StaticText> StaticText8() const;
-  fw::Ref<fw::EditField> dvon() const;
-  fw::Ref<fw::EditField> dbis() const;
+  // The controls, each looked up by name at every call: StaticText1() ... fps(), dvon(), dbis().
+#define FRAMETIDE_DECLARE_CONTROL(name, type, ...) fw::Ref<fw::type> name() const;
+  FRAMETIDE_WINDOW1_CONTROLS(FRAMETIDE_DECLARE_CONTROL)
+#undef FRAMETIDE_DECLARE_CONTROL
+
+  // Where Layout takes the menu bar from; the application hands it over before the window is
+  // made. Without one, Layout raises NilObjectException.
+  using MenuBarSource = fw::Ref<fw::MenuBar> (*)();
+  static void SetMenuBarSource(MenuBarSource source);
 
   static void Init(fw::Object& self);
   static void Exit(fw::Object& self);
