@@ -23,33 +23,68 @@ install_missing() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  local sudo=""
+  local sudo=()
   if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null; then
       echo "missing packages: ${missing[*]}; install them as root with:" \
         "apt-get install ${missing[*]}" >&2
       exit 1
     fi
-    sudo="sudo"
+    sudo=(sudo)
   fi
   echo "installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  quietly install "${sudo[@]}" apt-get update -qq
+  quietly install "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq "${missing[@]}"
+}
+
+# What each step prints goes to a log of its own under build-logs/, shown only when the step
+# fails, so that a green run ends with its verdict in view.
+LOGS=$PWD/build-logs
+quietly() {  # quietly <log name> <command...>
+  local name=$1 status=0
+  shift
+  mkdir -p "$LOGS"
+  "$@" >>"$LOGS/$name.log" 2>&1 || status=$?
+  [ "$status" -eq 0 ] && return 0
+  show_log "$name" >&2
+  echo "failed ($status): $* (whole log: build-logs/$name.log)" >&2
+  exit "$status"
+}
+
+# A failed step's log, without the lines of the tests that passed and the fuzzer's progress
+# and suggested dictionary.
+show_log() {  # show_log <log name>
+  local log=$LOGS/$1.log
+  echo "---- build-logs/$1.log"
+  case "$1" in
+    *-tests) grep -v -E '^ +Start +[0-9]+: |\.\.\. +Passed +[0-9.]+ sec$' "$log" || true ;;
+    fuzz) grep -v -E '^#[0-9]+\b|^\s+NEW_FUNC|^"[^"]*" # Uses: ' "$log" || true ;;
+    *) cat "$log" ;;
+  esac
 }
 
 build() {  # build <dir> [cmake options...]
   local dir=$1
   shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS"
+  rm -f "$LOGS/$dir.log"
+  quietly "$dir" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  quietly "$dir" cmake --build "$dir" -j "$JOBS"
 }
 
-# Things to undo when the script ends, however it ends.
-CLEANUP=()
-cleanup() {
-  for c in "${CLEANUP[@]}"; do eval "$c" || true; done
+# Things to undo when the script ends, however it ends: names of functions, run in turn.
+ON_EXIT=()
+run_on_exit() {
+  local f
+  for f in "${ON_EXIT[@]}"; do "$f" || true; done
 }
-trap cleanup EXIT
+trap run_on_exit EXIT
+
+XVFB_PID=
+stop_xvfb() {
+  kill "$XVFB_PID" 2>/dev/null
+  wait "$XVFB_PID" 2>/dev/null
+}
 
 # Sets X_DISPLAY to an X server to measure on: the session's when it answers, else an Xvfb of
 # our own on a free display, stopped when the script ends.
@@ -63,11 +98,11 @@ start_x_server() {
   : >"$ready"
   # Xvfb picks a free display and writes its number once it accepts connections.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >"$log" 2>&1 &
-  local pid=$!
-  CLEANUP+=("kill $pid 2>/dev/null; wait $pid 2>/dev/null")
+  XVFB_PID=$!
+  ON_EXIT+=(stop_xvfb)
   for _ in $(seq 200); do
     [ -s "$ready" ] && break
-    kill -0 "$pid" 2>/dev/null || break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
   local number
@@ -89,8 +124,38 @@ bench() {  # bench <title> <command...>
   "$@" || MISSED+=("$title")
 }
 
-run_tests() {  # run_tests <dir>
-  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -j "$JOBS" --output-on-failure --timeout 120)
+# Runs the suite with its output in the build's log, then prints ctest's closing line and
+# keeps it for the summary.
+SUMMARY=()
+run_tests() {  # run_tests <dir> <title>
+  local dir=$1
+  rm -f "$LOGS/$dir-tests.log"
+  QT_QPA_PLATFORM=offscreen quietly "$dir-tests" \
+    ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 120
+  local verdict
+  verdict=$(grep -E '^[0-9]+% tests passed' "$LOGS/$dir-tests.log" | tail -n 1)
+  echo "$verdict"
+  SUMMARY+=("$2 ($dir):" "$verdict")
+}
+
+FUZZ_CORPUS=
+remove_fuzz_corpus() { rm -rf "$FUZZ_CORPUS"; }
+
+# Fuzzes for FUZZ_SECONDS; its statistics and suggested dictionary stay in the log unless it
+# finds something, and the number of inputs it ran goes into the summary.
+run_fuzzer() {
+  local log=$LOGS/fuzz.log
+  rm -f "$log"
+  FUZZ_CORPUS=$(mktemp -d)
+  ON_EXIT+=(remove_fuzz_corpus)
+  cp fuzz/corpus/property_list/* "$FUZZ_CORPUS"/ 2>/dev/null || true
+  quietly fuzz build-sanitize/out/property_list_fuzz -max_total_time="$FUZZ_SECONDS" \
+    -print_final_stats=1 "$FUZZ_CORPUS"
+  local runs
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  local verdict="fuzzing: ${FUZZ_SECONDS}s, ${runs:-an unknown number of} runs,"
+  SUMMARY+=("$verdict no crash and no sanitizer report")
+  echo "${SUMMARY[-1]}"
 }
 
 case "${1:-}" in
@@ -103,19 +168,16 @@ case "${1:-}" in
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     echo "== tests"
     build build -DFRAMETIDE_TESTS=ON -DFRAMETIDE_BENCH=OFF
-    run_tests build
+    run_tests build "tests"
     echo "== tests under Address and UndefinedBehavior sanitizers"
     CC=clang CXX=clang++ build build-sanitize -DFRAMETIDE_SANITIZE=ON -DFRAMETIDE_FUZZ=ON \
       -DFRAMETIDE_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      run_tests build-sanitize
+      run_tests build-sanitize "tests under Address and UndefinedBehavior sanitizers"
     echo "== fuzzing the property-list reader for ${FUZZ_SECONDS}s"
-    corpus=$(mktemp -d)
-    CLEANUP+=("rm -rf '$corpus'")
-    cp fuzz/corpus/property_list/* "$corpus"/ 2>/dev/null || true
-    build-sanitize/out/property_list_fuzz -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 \
-      "$corpus"
-    echo "fuzz: no crash and no sanitizer report in ${FUZZ_SECONDS}s"
+    run_fuzzer
+    echo "== summary"
+    printf '%s\n' "${SUMMARY[@]}"
     ;;
   bench)
     install_missing "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"

@@ -33,7 +33,7 @@
 #include <dirent.h>
 
 #include "app/startup.h"
-#include "loopback_server.h"
+#include "camera_server.h"
 #include "platform/dialogs.h"
 #include "platform/runtime.h"
 #include "probe_report.h"
@@ -181,7 +181,7 @@ class Bench {
  private:
   void Prepare() {
     image_ = CameraImage();
-    server_ = std::make_unique<bench::LoopbackServer>(image_);
+    server_ = std::make_unique<bench::CameraServer>(image_);
     refusing_ = std::make_unique<bench::RefusingPort>();
     // A folder whose parent is a file: no one can write there, not even the superuser.
     QFile(dir_.filePath("not-a-folder")).open(QIODevice::WriteOnly);
@@ -221,7 +221,7 @@ class Bench {
     std::printf("capture through %s, server %s\n",
                 socketOnly_ ? "Socket1.Get called directly" : "Timer1's tick and the window's handlers",
                 server_->Url().c_str());
-    Soak();
+    RunNextPhase();
   }
 
   // ---- one capture ----
@@ -385,7 +385,7 @@ class Bench {
       Judge("resident memory grows by less than 2 MB", false);
       Judge("open descriptors stay flat", false);
     }
-    Faults();
+    RunNextPhase();
   }
 
   // ---- faults ----
@@ -458,7 +458,7 @@ class Bench {
     std::printf("%d captures made, %ld stray events, %zu message boxes shown\n", faults_.done,
                 strayEvents_, messages_.size());
     Judge("capture never stops", resumedAll);
-    Responsiveness();
+    RunNextPhase();
   }
 
   // ---- responsiveness ----
@@ -494,7 +494,7 @@ class Bench {
                     file_ && file_->AbsolutePath() == first ? "into" : "not into");
         for (const auto& path : {first, file_ ? file_->AbsolutePath() : std::string()})
           if (!path.empty()) QFile::remove(QString::fromStdString(path));
-        Finish(true);
+        RunNextPhase();
       });
     });
   }
@@ -527,7 +527,7 @@ class Bench {
       if (!r.ended) {
         std::printf("%s\n", Describe(r).c_str());
         Judge("the probe timer is never late by more than 20 ms", false);
-        Finish(true);
+        RunNextPhase();
         return;
       }
       std::printf("%s; %lld bytes stored in %.2f s (%.0f MB/s); resident memory %+ld KB\n",
@@ -541,6 +541,22 @@ class Bench {
                   std::chrono::duration<double, std::milli>(tally_.longestCompletionHandler).count());
       done(r, gapMs);
     });
+  }
+
+  // ---- the phases ----
+
+  // Run in this order; each is asynchronous and calls RunNextPhase once it has given its
+  // verdicts, whether its targets were met or not.
+  using Phase = void (Bench::*)();
+  static constexpr Phase kPhases[] = {&Bench::Soak, &Bench::Faults, &Bench::Responsiveness};
+  std::size_t nextPhase_ = 0;
+
+  void RunNextPhase() {
+    if (nextPhase_ == std::size(kPhases)) {
+      Finish(true);
+      return;
+    }
+    (this->*kPhases[nextPhase_++])();
   }
 
   // ---- end ----
@@ -569,7 +585,7 @@ class Bench {
   bool allMet_ = true;
   QTemporaryDir dir_;
   std::string image_;
-  std::unique_ptr<bench::LoopbackServer> server_;
+  std::unique_ptr<bench::CameraServer> server_;
   std::unique_ptr<bench::RefusingPort> refusing_;
   fw::Ref<fw::FolderItem> folder_, unwritable_;
   fw::Ref<fw::FolderItem> file_;  // the file of the capture running or last run

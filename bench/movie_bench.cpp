@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "monotonic_clock.h"
+
 extern char** environ;
 
 namespace {
@@ -44,11 +46,7 @@ constexpr double kMaxWallRatio = 1.10;
 constexpr double kMaxMemoryRatio = 1.00;
 constexpr double kMaxLateMs = 100.0;
 
-long long MonotonicMicroseconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
+using bench::MonotonicMicroseconds;
 
 // ----- The images ----------------------------------------------------------------------------
 

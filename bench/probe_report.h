@@ -17,20 +17,16 @@
 #include <fstream>
 #include <string>
 
+#include "monotonic_clock.h"
+
 namespace probe {
 
-inline long long MonotonicMicroseconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
+using bench::MonotonicMicroseconds;
 
 // Counts only this process's own work, so it shows the cost of start-up apart from waiting for
 // a busy machine.
 inline long long ProcessorMicroseconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+  return bench::MicrosecondsOn(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 inline long ResidentKilobytes() {

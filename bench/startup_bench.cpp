@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "monotonic_clock.h"
+
 extern char** environ;
 
 namespace {
@@ -28,11 +30,7 @@ constexpr double kTargetRatio = 1.10;
 constexpr int kDefaultRuns = 15;
 constexpr int kMinimumRuns = 15;
 
-long long MonotonicMicroseconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
+using bench::MonotonicMicroseconds;
 
 struct Sample {
   double startupMs = -1;
