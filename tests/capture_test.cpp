@@ -328,7 +328,9 @@ TEST_F(CaptureTest, CapturesKeepThePeriodWhateverTheDownloadTakes) {
   window->periode()->SetText("2");  // taken at the next completion
   ASSERT_TRUE(WaitFor([&] { return asked.size() == 4; }, 3000));
   const qint64 expected[] = {1000, 2000, 3000, 5000};
-  for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(asked[i], expected[i], 20) << "capture " << i;
+  // Each request reaches the server some way after its tick, more so on a busy machine; the
+  // fault this catches puts the download's 600 ms into every period.
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(asked[i], expected[i], 100) << "capture " << i;
   EXPECT_EQ(window->Timer1()->Period(), 2000);
 }
 
