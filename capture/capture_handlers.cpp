@@ -34,6 +34,12 @@ fw::Ref<fw::Date> ScheduleDate(const std::vector<std::string>& pieces) {
   return d;
 }
 
+// The code shown for an answer that came incomplete: no header block, or a body shorter than
+// its Content-length.
+constexpr std::int32_t kIncompleteAnswer = 74;
+
+std::string ErrorText(std::int32_t code) { return "Error code " + fw::Str(code) + " has occurred."; }
+
 constexpr std::int32_t kMinPeriodSeconds = 1;
 constexpr std::int32_t kMaxPeriodSeconds = 2147483;  // times 1000 still fits an Int32
 
@@ -135,18 +141,29 @@ void Window1::Socket1_ReceiveProgress(std::int32_t bytesReceived, std::int32_t t
 }
 
 void Window1::Socket1_Error(std::int32_t code) {
-  nummer()->SetText("Error code " + fw::Str(code) + " has occurred.");
+  nummer()->SetText(ErrorText(code));
   // The download is over: the next tick inside the schedule may start another.
   downloading = 0;
 }
 
-void Window1::Socket1_DownloadComplete(const std::string&, std::int32_t,
+void Window1::Socket1_DownloadComplete(const std::string&, std::int32_t httpStatus,
                                        const fw::Ref<fw::InternetHeaders>&,
                                        const fw::Ref<fw::FolderItem>& file) {
   ProgressBar1()->SetMaximum(100);
   ProgressBar1()->SetValue(0);
   downloading = 0;
   anzahl = anzahl + 1;
+
+  // The file is kept as it came, but a camera that fails must not look as if all were well.
+  if (httpStatus == 0) {
+    nummer()->SetText(ErrorText(kIncompleteAnswer));
+  } else if (httpStatus < 200 || httpStatus > 299) {
+    nummer()->SetText(ErrorText(httpStatus));
+  } else {
+    auto socket = Socket1();
+    if (socket->BytesReceived() < socket->ContentLength())
+      nummer()->SetText(ErrorText(kIncompleteAnswer));
+  }
 
   if (aktuellsave && aktuellsave->Exists()) {
     // A file that is no picture (an error page, an empty body) leaves the last preview shown;

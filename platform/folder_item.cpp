@@ -68,22 +68,14 @@ std::string ReadCode(const std::string& path, const char* attribute) {
   return FallbackCodes::Instance().Get(path, attribute);
 }
 
-// The file system has no place for the codes, or there is no file to hold them yet.
-bool KeptElsewhere(int error) {
-  return error == ENOTSUP || error == EOPNOTSUPP || error == ENOENT || error == ENOTDIR ||
-         error == EPERM;
-}
-
+// The codes are advisory: where the file system will not keep them (no support, no room, a
+// quota, no file yet), they are kept for this process instead, and nothing fails.
 void WriteCode(const std::string& path, const char* attribute, const std::string& code) {
   if (path.empty()) throw IOException("a folder item without a path has no file codes");
   if (setxattr(path.c_str(), attribute, code.data(), code.size(), 0) == 0) {
     FallbackCodes::Instance().Erase(path, attribute);
     return;
   }
-  const int error = errno;
-  if (!KeptElsewhere(error))
-    throw IOException("cannot set " + std::string(attribute) + " of " + path + ": " +
-                      std::strerror(error));
   FallbackCodes::Instance().Put(path, attribute, code);
 }
 

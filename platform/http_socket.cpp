@@ -5,8 +5,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -159,23 +162,92 @@ std::vector<Endpoint> NumericAddresses(const std::string& host, std::uint16_t po
   return endpoints;
 }
 
-// Opens the download's file for writing, emptied; -1 when it cannot be, or when something other
-// than a regular file sits at the path: nothing waits for a FIFO's reader or writes to a device.
-// The open itself cannot block either, should the path change in between.
-int OpenTarget(const std::string& path) {
+// The download's file as Get found and opened it: what it may remove again.
+struct Target {
+  int fd = -1;
+  bool created = false;     // nothing was there before Get
+  bool heldBytes = false;   // it held something, which Get emptied
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+// Removes the file at the path if it is still the one Get opened and, when asked, still empty.
+void RemoveTarget(const std::string& path, dev_t device, ino_t inode, bool onlyIfEmpty) {
   struct stat info {};
-  if (path.empty() || (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return -1;
+  if (::lstat(path.c_str(), &info) != 0 || info.st_dev != device || info.st_ino != inode) return;
+  if (onlyIfEmpty && info.st_size != 0) return;
+  ::unlink(path.c_str());
+}
+
+// Opens the download's file for writing, emptied; fd -1 when it cannot be, or when something
+// other than a regular file sits at the path: nothing waits for a FIFO's reader or writes to a
+// device. The open itself cannot block either, should the path change in between.
+Target OpenTarget(const std::string& path) {
+  Target target;
+  struct stat info {};
+  const bool existed = !path.empty() && ::stat(path.c_str(), &info) == 0;
+  if (path.empty() || (existed && !S_ISREG(info.st_mode))) return target;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
+  if (fd < 0) return target;
+  target.created = !existed;
   // Truncating a file that is already empty would make some file systems (ext4) flush it
   // synchronously on close, holding the loop up for tens of milliseconds after a large download.
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       (info.st_size > 0 && ::ftruncate(fd, 0) != 0) || ::fcntl(fd, F_SETFL, 0) != 0) {
     ::close(fd);
-    return -1;
+    if (target.created && S_ISREG(info.st_mode))
+      RemoveTarget(path, info.st_dev, info.st_ino, /*onlyIfEmpty=*/true);
+    return target;
   }
-  return fd;
+  target.fd = fd;
+  target.heldBytes = info.st_size > 0;
+  target.device = info.st_dev;
+  target.inode = info.st_ino;
+  return target;
 }
+
+// The files of downloads still running, removed should the process end before they do: a
+// file cut short must not pass for a finished one. Never destroyed, so that it outlives every
+// socket and is still there when the exit hook runs.
+class RunningTargets {
+ public:
+  static RunningTargets& Instance() {
+    static RunningTargets* instance = new RunningTargets;
+    return *instance;
+  }
+  void Add(const void* key, const std::string& path, const Target& target) {
+    std::lock_guard lock(mutex_);
+    if (!hooked_) hooked_ = std::atexit([] { Instance().RemoveAll(); }) == 0;
+    entries_[key] = {path, target.device, target.inode, !target.created && !target.heldBytes};
+  }
+  void Erase(const void* key) {
+    std::lock_guard lock(mutex_);
+    entries_.erase(key);
+  }
+
+ private:
+  struct Entry {
+    std::string path;
+    dev_t device;
+    ino_t inode;
+    bool wasEmpty;  // an empty file was there already: it goes only if it now holds something
+  };
+  void RemoveAll() {
+    // Another thread may hold the lock as exit runs; the files then stay rather than the exit
+    // waiting for ever.
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock) return;
+    for (const auto& [key, e] : entries_) {
+      struct stat info {};
+      if (e.wasEmpty && ::lstat(e.path.c_str(), &info) == 0 && info.st_size == 0) continue;
+      RemoveTarget(e.path, e.device, e.inode, /*onlyIfEmpty=*/false);
+    }
+    entries_.clear();
+  }
+  std::mutex mutex_;
+  bool hooked_ = false;
+  std::map<const void*, Entry> entries_;
+};
 
 int SocketError(int fd) {
   int error = 0;
@@ -324,7 +396,9 @@ HttpAddress ParseHttpAddress(const std::string& address) {
 struct HTTPSocket::Transfer {
   std::string url;
   Ref<FolderItem> file;
+  std::string path;
   int out = -1;  // the file
+  Target target;  // what Get found at the path
   std::string request;
   std::size_t sent = 0;
   HostLookup lookup;
@@ -354,6 +428,7 @@ struct HTTPSocket::Transfer {
   ~Transfer() {
     Shut();
     CloseFile();
+    RunningTargets::Instance().Erase(this);
   }
 
   // Ends the connection and any lookup without further signals.
@@ -440,6 +515,22 @@ struct HTTPSocket::Transfer {
     out = -1;
     return closed;
   }
+
+  // Closes the file and decides what stays of it. A download that failed takes back the file it
+  // created, while nothing is in it; one given up before its end takes back whatever it made.
+  void SettleFile(FileFate fate) {
+    CloseFile();
+    RunningTargets::Instance().Erase(this);
+    if (target.inode == 0 || fate == FileFate::Keep) return;
+    if (fate == FileFate::RemoveIfNewAndEmpty) {
+      if (target.created) RemoveTarget(path, target.device, target.inode, /*onlyIfEmpty=*/true);
+      return;
+    }
+    struct stat info {};
+    const bool untouched = !target.created && !target.heldBytes &&
+                           ::lstat(path.c_str(), &info) == 0 && info.st_size == 0;
+    if (!untouched) RemoveTarget(path, target.device, target.inode, /*onlyIfEmpty=*/false);
+  }
 };
 
 const ClassRecord& HTTPSocket::ClassHandle() {
@@ -490,7 +581,7 @@ HTTPSocket::HTTPSocket()
     : context_(std::make_unique<QObject>()), requestHeaders_(MakeRef<InternetHeaders>()) {}
 
 HTTPSocket::~HTTPSocket() {
-  if (transfer_) Drop(transfer_);
+  if (transfer_) Drop(transfer_, FileFate::Remove);
   // Possibly inside a queued call delivered to the context; let Qt delete it afterwards.
   context_.release()->deleteLater();
 }
@@ -528,24 +619,28 @@ void HTTPSocket::RaiseError(std::int32_t code) {
 }
 
 void HTTPSocket::Close() {
-  if (transfer_) Drop(transfer_);
+  if (transfer_) Drop(transfer_, FileFate::Remove);
 }
 
 void HTTPSocket::Get(const std::string& url, const Ref<FolderItem>& file) {
   if (!file) throw NilObjectException("HTTPSocket.Get was given no file");
   // The earlier download goes first: the new one may well use the same file.
-  if (transfer_) Drop(transfer_);
+  if (transfer_) Drop(transfer_, FileFate::Keep);
   lastErrorCode_ = 0;
   pageHeaders_ = nullptr;
+  contentLength_ = bytesReceived_ = 0;
 
   auto t = std::make_shared<Transfer>();
   t->url = url;
   t->file = file;
-  t->out = OpenTarget(file->AbsolutePath());
+  t->path = file->AbsolutePath();
+  t->target = OpenTarget(t->path);
+  t->out = t->target.fd;
   if (t->out < 0) {
     RaiseError(kFileNotPrepared);
     return;
   }
+  RunningTargets::Instance().Add(t.get(), t->path, t->target);
 
   const HttpAddress address = ParseHttpAddress(url);
   address_ = address.host;
@@ -773,24 +868,27 @@ void HTTPSocket::Complete(const std::shared_ptr<Transfer>& t) {
   t->finished = true;
   t->Shut();
   const bool stored = t->CloseFile();
+  t->SettleFile(stored ? FileFate::Keep : FileFate::RemoveIfNewAndEmpty);
   if (transfer_ == t) transfer_.reset();
   if (!stored) {
     RaiseError(kFileWriteFailed);
     return;
   }
+  contentLength_ = t->total;
+  bytesReceived_ = t->received;
   RaiseEvent("DownloadComplete", {t->url, t->status, Ref<Object>(t->headers.Get()),
                                   Ref<Object>(t->file.Get())});
 }
 
 void HTTPSocket::Fail(const std::shared_ptr<Transfer>& t, std::int32_t code) {
-  Drop(t);
+  Drop(t, FileFate::RemoveIfNewAndEmpty);
   RaiseError(code);
 }
 
-void HTTPSocket::Drop(const std::shared_ptr<Transfer>& t) {
+void HTTPSocket::Drop(const std::shared_ptr<Transfer>& t, FileFate fate) {
   t->finished = true;
   t->Shut();
-  t->CloseFile();
+  t->SettleFile(fate);
   if (transfer_ == t) transfer_.reset();
 }
 

@@ -65,8 +65,11 @@ class HTTPSocket : public Object, public EventSource {
 
   // Starts downloading the address into the file and returns at once (see the source for the
   // events). A download still running is dropped first, its file closed with what it holds.
+  // A download that ends in Error removes the file if Get created it and it is still empty.
   void Get(const std::string& url, const Ref<FolderItem>& file);
-  // Drops the running download, if any; it raises no further event.
+  // Drops the running download, if any; it raises no further event. Its file, cut short, is
+  // removed, unless it was an empty file already there and still is; so is the file of a
+  // download running when the socket is released or the process exits.
   void Close();
   bool IsConnected() const;
 
@@ -74,6 +77,11 @@ class HTTPSocket : public Object, public EventSource {
   void ClearRequestHeaders();
   // The headers of the last response; absent before a header block has arrived.
   Ref<InternetHeaders> PageHeaders() const { return pageHeaders_; }
+  // Of the last download that completed: the body length its Content-length announced (0 when
+  // it announced none) and the body bytes that went into its file. Fewer bytes than announced
+  // means the body was cut short.
+  std::int64_t ContentLength() const { return contentLength_; }
+  std::int64_t BytesReceived() const { return bytesReceived_; }
 
   std::string Address() const { return address_; }
   void SetAddress(const std::string& address) { address_ = address; }
@@ -100,6 +108,8 @@ class HTTPSocket : public Object, public EventSource {
 
  private:
   struct Transfer;
+  // What stays of a download's file when it ends without DownloadComplete.
+  enum class FileFate { Keep, RemoveIfNewAndEmpty, Remove };
 
   void Pump();
   void Step(const std::shared_ptr<Transfer>& t);
@@ -107,7 +117,7 @@ class HTTPSocket : public Object, public EventSource {
   void WriteBody(const std::shared_ptr<Transfer>& t, const std::string& piece);
   void Complete(const std::shared_ptr<Transfer>& t);
   void Fail(const std::shared_ptr<Transfer>& t, std::int32_t code);
-  void Drop(const std::shared_ptr<Transfer>& t);
+  void Drop(const std::shared_ptr<Transfer>& t, FileFate fate);
   void Connect(const std::shared_ptr<Transfer>& t, const HttpAddress& address);
   void Resolve(const std::shared_ptr<Transfer>& t, const HttpAddress& address);
   void ConnectNext(Transfer& t, int error);
@@ -131,6 +141,8 @@ class HTTPSocket : public Object, public EventSource {
   std::int32_t lastErrorCode_ = 0;
   Ref<InternetHeaders> requestHeaders_;
   Ref<InternetHeaders> pageHeaders_;
+  std::int64_t contentLength_ = 0;
+  std::int64_t bytesReceived_ = 0;
 };
 
 }  // namespace fw

@@ -2,11 +2,23 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
+#include <limits>
 
 #include "platform/pane_child.h"
 #include "platform/runtime.h"
 
 namespace fw {
+
+namespace {
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
 
 const ClassRecord& Timer::ClassHandle() {
   if (auto* c = FindClass("Timer")) return *c;
@@ -25,7 +37,9 @@ const ClassRecord& Timer::ClassHandle() {
 }
 
 Timer::Timer() : timer_(std::make_unique<QTimer>()) {
-  timer_->setTimerType(Qt::CoarseTimer);
+  // Each countdown is armed afresh towards the next expiry on the schedule, to the millisecond.
+  timer_->setTimerType(Qt::PreciseTimer);
+  timer_->setSingleShot(true);
   QObject::connect(timer_.get(), &QTimer::timeout, [this] { Expired(); });
 }
 
@@ -40,30 +54,50 @@ void Timer::SetMode(std::int32_t mode) {
   if (mode < ModeOff || mode > ModeMultiple)
     throw OutOfBoundsException("Timer.Mode must be 0, 1 or 2, not " + std::to_string(mode));
   mode_ = mode;
-  Arm();
+  Start();
 }
 
 void Timer::SetPeriod(std::int32_t period) {
+  if (period == period_) return;
   period_ = period;
   Arm();
 }
 
-void Timer::Reset() { Arm(); }
+void Timer::Reset() { Start(); }
 
 bool Timer::Running() const { return timer_->isActive(); }
 
-std::int32_t Timer::EffectiveInterval() const { return timer_->interval(); }
+std::int32_t Timer::EffectiveInterval() const { return std::max<std::int32_t>(period_, 1); }
+
+// A zero or negative period would make the timer fire on every pass of the loop.
+std::int64_t Timer::Step() const { return std::int64_t{EffectiveInterval()} * 1'000'000; }
+
+void Timer::Start() {
+  lastExpiry_ = Now();
+  Arm();
+}
 
 void Timer::Arm() {
   timer_->stop();
-  // A zero interval would make the timer fire on every pass of the loop.
-  timer_->setInterval(std::max<std::int32_t>(period_, 1));
-  timer_->setSingleShot(mode_ == ModeSingle);
-  if (mode_ != ModeOff) timer_->start();
+  if (mode_ == ModeOff) return;
+  const std::int64_t wait = lastExpiry_ + Step() - Now();
+  // Rounded up: an expiry never comes before its time.
+  const std::int64_t ms = wait <= 0 ? 0 : (wait + 999'999) / 1'000'000;
+  timer_->start(static_cast<int>(std::min<std::int64_t>(ms, std::numeric_limits<int>::max())));
 }
 
 void Timer::Expired() {
-  if (mode_ == ModeSingle) mode_ = ModeOff;
+  const std::int64_t step = Step();
+  const std::int64_t now = Now();
+  std::int64_t due = lastExpiry_ + step;
+  // Expiries missed while the loop was held up are not made up one by one; the schedule goes on
+  // from the last of them.
+  if (now - due >= step) due += (now - due) / step * step;
+  lastExpiry_ = due;
+  if (mode_ == ModeSingle)
+    mode_ = ModeOff;
+  else
+    Arm();  // before the handler: one that runs its own loop does not hold the schedule up
   RunAction();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The framework's timer: raises Action every Period milliseconds (Mode 2), once (Mode 1) or
-// not at all (Mode 0), on the event loop.
+// not at all (Mode 0), on the event loop. Expiries keep to their schedule: one that comes late,
+// or a handler that runs long, does not push the ones after it back.
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,8 @@ class Timer : public Object, public EventSource {
   void SetMode(std::int32_t mode);
   // Reads back the value as set; the countdown uses at least 1 ms.
   std::int32_t Period() const { return period_; }
-  // Restarts the countdown with the new period when the timer runs.
+  // A new period counts from the last expiry (or from the start of the countdown), so an
+  // expiry already due comes at once; the period it already has changes nothing.
   void SetPeriod(std::int32_t period);
 
   // Starts the countdown afresh.
@@ -48,13 +50,16 @@ class Timer : public Object, public EventSource {
   Ref<Object> EventTarget() override;
 
  private:
+  void Start();
   void Arm();
   void Expired();
   void RunAction();
+  std::int64_t Step() const;
 
   std::unique_ptr<QTimer> timer_;
   std::int32_t mode_ = ModeOff;
   std::int32_t period_ = 1000;
+  std::int64_t lastExpiry_ = 0;  // when the countdown last began: an expiry or a start, in ns
   bool inAction_ = false;
   std::vector<Ref<Object>> receivers_;
 };

@@ -3,7 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/xattr.h>
 
 #include "platform/text.h"
 #include "tests/loopback_server.h"
@@ -196,6 +202,7 @@ TEST_F(CaptureTest, FaultsAreCapturesOrErrorsAndCaptureGoesOn) {
   window->Canvas1()->SetBackdrop(shown);
   window->periode()->SetText("30");
   Capture();
+  EXPECT_EQ(Status(), "Error code 404 has occurred.");
   EXPECT_EQ(Read(window->aktuellsave), "<html>gone</html>");  // kept as the server sent it
   EXPECT_EQ(window->Timer1()->Period(), 30000);
   EXPECT_EQ(window->aktuellsave->MacType(), "JPEG");
@@ -203,6 +210,7 @@ TEST_F(CaptureTest, FaultsAreCapturesOrErrorsAndCaptureGoesOn) {
   server.reply = LoopbackServer::HangUp;
   window->periode()->SetText("20");
   Capture();
+  EXPECT_EQ(Status(), "Error code 74 has occurred.");
   EXPECT_EQ(Read(window->aktuellsave), "");
   EXPECT_FALSE(window->Socket1()->PageHeaders());  // no header block: status 0
   EXPECT_EQ(window->Timer1()->Period(), 20000);
@@ -211,8 +219,12 @@ TEST_F(CaptureTest, FaultsAreCapturesOrErrorsAndCaptureGoesOn) {
 
   server.reply = LoopbackServer::Answer(kOk + "image");
   server.Stop();  // refused
+  const std::string second = At(0);  // a name of its own, not that of the last capture
+  WaitFor([&] { return At(0) != second; }, 1500);
+  const auto files = QDir(dir.path()).entryList(QDir::Files);
   Tick();
   ASSERT_TRUE(WaitFor([&] { return Status() == "Error code 111 has occurred."; })) << Status();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), files) << "no empty file left";
   EXPECT_EQ(window->downloading, 0);
   Schedule(At(10), At(60));
   Tick();  // outside: the error text stays
@@ -293,6 +305,109 @@ TEST_F(CaptureTest, ProgressBarAndStopAndStartDuringADownload) {
   WaitFor([] { return false; }, 100);
   EXPECT_EQ(Read(firstFile), "first part");
   EXPECT_EQ(window->anzahl, 6);
+}
+
+// Captures come at the period, however long the camera takes to answer; a new period counts
+// from the last tick.
+TEST_F(CaptureTest, CapturesKeepThePeriodWhateverTheDownloadTakes) {
+  QElapsedTimer clock;
+  std::vector<qint64> asked;
+  LoopbackServer server([&](QTcpSocket* peer) {
+    asked.push_back(clock.elapsed());
+    QTimer::singleShot(600, peer, [peer] { LoopbackServer::Answer(kOk + "image")(peer); });
+  });
+  Arm(server.Url("/slow.jpg"));
+  window->periode()->SetText("1");
+  clock.start();
+  window->Timer1()->SetPeriod(1000);
+  window->Timer1()->SetMode(fw::Timer::ModeMultiple);
+  ASSERT_TRUE(WaitFor([&] { return asked.size() == 3; }, 4000));
+  window->periode()->SetText("2");  // taken at the next completion
+  ASSERT_TRUE(WaitFor([&] { return asked.size() == 4; }, 3000));
+  // A request reaches the server a little after its tick; the fault adds 600 ms to each period.
+  const qint64 expected[] = {1000, 2000, 3000, 5000};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(asked[i], expected[i], 100) << "capture " << i;
+}
+
+TEST_F(CaptureTest, TheStatusLineTellsAFailingCameraAndAFullDiskLeavesNoFile) {
+  LoopbackServer server(LoopbackServer::Hold);
+  Arm(server.Url("/cam.jpg"));
+  for (const auto& [answer, shown] : std::initializer_list<std::pair<QByteArray, std::string>>{
+           {"HTTP/1.0 500 Internal Server Error\r\n\r\ndown", "Error code 500 has occurred."},
+           {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789", "Error code 74 has occurred."},
+           {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n0123456789", "fetching "}}) {
+    server.reply = LoopbackServer::Answer(answer);
+    Capture();
+    EXPECT_EQ(Status().substr(0, shown.size()), shown);
+    EXPECT_EQ(Read(window->aktuellsave), answer.mid(answer.indexOf("\r\n\r\n") + 4).toStdString());
+  }
+  // Not a byte can be written: the file made for the capture goes again.
+  QDir(dir.path()).removeRecursively();
+  QDir().mkpath(dir.path());
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit full{0, old.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  Tick();
+  WaitFor([&] { return window->downloading == 0; });
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(Status(), "Error code 5 has occurred.");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+// No room left for the codes on the file system: nothing is shown, capture goes on.
+TEST_F(CaptureTest, CodesThatCannotBeStoredAreSkippedSilently) {
+  const std::string path = dir.filePath("full.jpg").toStdString();
+  QFile(QString::fromStdString(path)).open(QIODevice::WriteOnly);
+  int error = 0, n = 0;
+  for (const std::size_t size : {255, 16, 1}) {  // to the last byte of room
+    const std::string pad(size, 'x');
+    for (error = 0; n < 5000 && !error; ++n)
+      if (setxattr(path.c_str(), ("user.p" + std::to_string(n)).c_str(), pad.data(), size, 0) != 0)
+        error = errno;
+  }
+  if (error != ENOSPC && error != E2BIG && error != EDQUOT) GTEST_SKIP() << "attributes never fill";
+  LoopbackServer server(LoopbackServer::Answer(kOk + "image"));
+  window->Socket1()->Get(server.Url("/"), fw::GetFolderItem(path));
+  ASSERT_TRUE(WaitFor([&] { return window->anzahl == 1; }));
+  EXPECT_EQ(messages, std::vector<std::string>());
+}
+
+// Quit while a download runs: the program ends within 3 s and leaves no capture cut short; an
+// earlier capture stays as it was.
+TEST(CaptureQuit, QuitInTheMiddleOfADownloadLeavesNoCaptureCutShort) {
+  QTemporaryDir dir;
+  QFile earlier(dir.filePath("2020-01-01-00-00-00.jpg"));
+  ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+  earlier.close();
+  fw::SetDialogResponder([&](const fw::DialogRequest&) { return std::optional(dir.path().toStdString()); });
+  std::unique_ptr<LoopbackServer> server;
+  QElapsedTimer quitting;
+  fw::SetTraceSink([&](std::string_view step) {
+    if (step == "runtime exit") server.reset();
+    if (step != "event loop") return;
+    server = std::make_unique<LoopbackServer>([&](QTcpSocket* peer) {
+      peer->write("HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\n\r\n" + QByteArray(5000, 'x'));
+      QTimer::singleShot(200, [&] { quitting.start(), fw::Quit(); });
+    });
+    auto window = frametide::Window1::Instance();
+    window->EditField1()->SetText(server->Url("/cam.jpg"));
+    window->PushButton1()->Push();
+    window->dvon()->SetText(CaptureTest::At(-60));
+    window->dbis()->SetText(CaptureTest::At(60));
+    QTimer::singleShot(0, [window] { window->Timer1()->CallAction(); });
+  });
+  char name[] = "frametide";
+  char* argv[] = {name, nullptr};
+  EXPECT_EQ(frametide::Run(1, argv), 0);
+  fw::SetTraceSink({});
+  fw::SetDialogResponder({});
+  EXPECT_TRUE(quitting.isValid() && quitting.elapsed() < 3000);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"2020-01-01-00-00-00.jpg"});
+  ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+  EXPECT_EQ(earlier.readAll(), "earlier");
 }
 
 }  // namespace

@@ -24,10 +24,12 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/host_lookup.h"
 #include "platform/http_socket.h"
+#include "platform/runtime.h"
 
 namespace {
 
@@ -719,6 +721,21 @@ TEST_F(HttpSocketTest, AFullDiskIsErrorFiveAndNoProgressClaimsMoreThanTheFileHol
   ASSERT_EQ(held.size(), 10000u);
   for (const auto& p : R().progress) EXPECT_LE(p.received, 10000);
   EXPECT_EQ(held.substr(0, R().Body().size()), R().Body());
+}
+
+// The process ends while a download runs: its file, cut short, goes.
+TEST_F(HttpSocketTest, TheFileOfADownloadRunningAtExitIsRemoved) {
+  const pid_t child = fork();
+  if (child == 0) {
+    socket->Get("http://127.0.0.1:9/", file);
+    if (!QFileInfo::exists(QString::fromStdString(file->AbsolutePath()))) _exit(42);
+    fw::RuntimeExit();  // as the program ends, the toolkit first
+    std::exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::hex << status;
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file->AbsolutePath())));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "platform/timer.h"
 
@@ -29,11 +31,13 @@ struct TimerOwner : fw::Object {
   int depth = 0;
   int deepest = 0;
   int nestedLoopMs = 0;        // > 0: the first tick runs a nested loop that long
+  std::function<void()> onTick;
   fw::Ref<fw::Object> victim;  // released from within the tick
   void Tick() {
     ++ticks;
     deepest = std::max(deepest, ++depth);
     victim.Reset();
+    if (onTick) onTick();
     if (nestedLoopMs > 0) {
       const int ms = std::exchange(nestedLoopMs, 0);
       QEventLoop loop;  // as a modal dialog would
@@ -145,14 +149,25 @@ TEST_F(TimerTest, PeriodBelowOneIsClampedButReadsBackAsSet) {
   ASSERT_TRUE(WaitFor([&] { return Ticks() >= 2; }, 1000));
 }
 
-TEST_F(TimerTest, SettingThePeriodRestartsTheCountdown) {
+// Expiries at their times to within 20 ms: a late handler shifts none, the same period changes
+// nothing, a new one counts from the last expiry, and one already due comes at once.
+TEST_F(TimerTest, ExpiriesKeepToTheirSchedule) {
+  using namespace std::chrono;
+  const auto t0 = steady_clock::now();
+  std::vector<double> at;
+  Owner()->onTick = [&] {
+    at.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
+    if (at.size() == 1) std::this_thread::sleep_for(milliseconds(150));
+  };
+  timer->SetPeriod(1000);
   timer->SetMode(2);
-  timer->SetPeriod(400);
-  RunLoopFor(250);
-  timer->SetPeriod(400);  // without a restart it would fire 150 ms from now
-  RunLoopFor(250);
-  EXPECT_EQ(Ticks(), 0);
-  ASSERT_TRUE(WaitFor([&] { return Ticks() == 1; }, 1000));
+  QTimer::singleShot(500, Qt::PreciseTimer, [&] { timer->SetPeriod(1000); });
+  QTimer::singleShot(2300, Qt::PreciseTimer, [&] { timer->SetPeriod(500); });
+  QTimer::singleShot(3200, Qt::PreciseTimer, [&] { timer->SetPeriod(100); });
+  ASSERT_TRUE(WaitFor([&] { return at.size() >= 6; }, 5000)) << at.size();
+  const double expected[] = {1000, 2000, 2500, 3000, 3200, 3300};
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_NEAR(at[i], expected[i], 20) << "expiry " << i;
 }
 
 TEST_F(TimerTest, ATickStillRunningDropsNestedExpiries) {
