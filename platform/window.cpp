@@ -429,6 +429,8 @@ void Window::ShowModalWithin(const Ref<Window>& parent) {
 }
 
 void Window::ShowModal() {
+  // Nothing new is shown once the application is quitting.
+  if (QuitRequested()) return;
   EnsurePlatformWindow();
   Ref<Window> keep(this);
   // The toolkit only takes a new modality while the window is hidden.

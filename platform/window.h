@@ -50,7 +50,8 @@ class Window : public Object {
   void Refresh(bool eraseBackground);
   void RefreshRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                    bool eraseBackground);
-  // Shows the window and returns once it is closed or hidden.
+  // Shows the window and returns once it is closed or hidden, or the application quits; while
+  // quitting it returns at once.
   void ShowModal();
   // The registered control at that 0-based position; OutOfBoundsException outside.
   Ref<Object> Control(std::int32_t index) const;
