@@ -50,6 +50,8 @@ ProgramRun RunProgram(std::function<void()> atLoop,
       });
     }
   });
+  // As started from a terminal, whatever the tests' own starter ignores.
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, SIG_DFL);
   char name[] = "frametide";
   char* argv[] = {name, nullptr};
   run.status = frametide::Run(1, argv);
@@ -228,6 +230,11 @@ TEST(Quit, TheProgramEndsOnTermIntAndHupWithTheStatusOfAQuit) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
+    // A signal ignored by whoever started the tests (a background job ignores SIGINT) would
+    // stay ignored in the program too.
+    program.setChildProcessModifier([] {
+      for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, SIG_DFL);
+    });
     program.start(QCoreApplication::applicationDirPath() + "/frametide", {});
     ASSERT_TRUE(program.waitForStarted(10000));
     QElapsedTimer waited;
