@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
-#include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <thread>
 
@@ -22,178 +20,108 @@
 
 namespace {
 
-struct ProgramRun {
-  std::vector<std::string> steps;
-  std::vector<std::string> asked;  // texts of the dialogs the responder was asked to show
-  int status = -1;
-  qint64 quitToExitMs = -1;
-  bool fallbackQuit = false;
-};
+fw::Ref<fw::Window> MainWindow() { return fw::GetImplicitWindow("Window1.Window1"); }
 
-// Runs the whole program in this process; `atLoop` runs once the event loop is running.
-// `respond` answers the dialogs; if nothing else ends the run, a quit comes after 10 s.
-ProgramRun RunProgram(std::function<void()> atLoop,
-               std::function<void()> respond = {}) {
-  ProgramRun run;
-  fw::SetDialogResponder([&](const fw::DialogRequest& r) -> std::optional<std::string> {
-    run.asked.push_back(r.text);
-    if (respond) respond();
+// Runs the whole program in this process with `body` as PushButton1's Action handler, pressed
+// once the loop runs, and `quit` 100 ms later. Returns the exit status and every step after the
+// loop began; a quit that fails to end a run is taken over after 10 s, leaving "fallback".
+int RunWithHandler(void (*body)(), void (*quit)(), std::vector<std::string>& steps,
+                   std::function<void()> respond = {}) {
+  static void (*handler)();
+  handler = body;
+  static const fw::Operation action{"Action", {}, "", "Test",
+                                    [](fw::Object&, std::span<const fw::Value>) -> fw::Value {
+                                      handler();
+                                      return {};
+                                    }};
+  fw::SetDialogResponder([respond](const fw::DialogRequest&) -> std::optional<std::string> {
+    respond();
     return std::nullopt;
   });
-  fw::SetTraceSink([&, atLoop](std::string_view step) {
-    run.steps.emplace_back(step);
-    if (step == "event loop") {
-      QTimer::singleShot(0, atLoop);
-      QTimer::singleShot(10000, [&] {
-        run.fallbackQuit = true;
-        fw::Quit();
-      });
-    }
+  fw::SetTraceSink([&, quit](std::string_view step) {
+    if (step == "event loop" || !steps.empty()) steps.emplace_back(step);
+    if (step != "event loop") return;
+    QTimer::singleShot(10000, [&] { steps.push_back("fallback"), fw::Quit(); });
+    QTimer::singleShot(100, quit);
+    QTimer::singleShot(0, [] {
+      auto button = MainWindow()->ControlAs<fw::PushButton>("PushButton1");
+      fw::InstallInstanceEventHandler(*button, "Action", &action);
+      qobject_cast<QPushButton*>(button->Widget())->click();
+    });
   });
   // As started from a terminal, whatever the tests' own starter ignores.
   for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, SIG_DFL);
   char name[] = "frametide";
   char* argv[] = {name, nullptr};
-  run.status = frametide::Run(1, argv);
+  const int status = frametide::Run(1, argv);
   fw::SetTraceSink({});
   fw::SetDialogResponder({});
-  return run;
+  return status;
 }
 
-// The whole of shutdown, as after File > Quit.
-void ExpectCompleteShutdown(const ProgramRun& run) {
-  EXPECT_FALSE(run.fallbackQuit);
-  EXPECT_EQ(run.status, 0);
-  const std::vector<std::string> expected = {
-      "event loop", "event loop ended", "finalize", "release _mImplicitWindowList",
-      "release mDirtyWindows", "release Windows", "Window1 exit", "release mArrayMap",
-      "release sClassFQNToRefMap", "release sClassRefMap", "release plugin_entrypoints",
-      "release Menu._implicitInstance", "runtime exit"};
-  auto from = std::find(run.steps.begin(), run.steps.end(), "event loop");
-  ASSERT_NE(from, run.steps.end());
-  std::vector<std::string> tail(from, run.steps.end());
-  tail.erase(std::remove_if(tail.begin(), tail.end(),
-                            [](const std::string& s) { return s.rfind("handler", 0) == 0; }),
-             tail.end());
-  EXPECT_EQ(tail, expected);
-}
+const std::vector<std::string> kShutdown = {
+    "event loop", "event loop ended", "finalize", "release _mImplicitWindowList",
+    "release mDirtyWindows", "release Windows", "Window1 exit", "release mArrayMap",
+    "release sClassFQNToRefMap", "release sClassRefMap", "release plugin_entrypoints",
+    "release Menu._implicitInstance", "runtime exit"};
 
-fw::Ref<frametide::Window1> MainWindow() {
-  return fw::Cast<frametide::Window1>(fw::GetImplicitWindow("Window1.Window1"));
-}
+bool unwound, returned, controlsThere, boxShown;
+int boxResult;
 
-// Makes `body` the Action handler of PushButton1 and presses the button.
-void PressWithHandler(void (*body)()) {
-  static void (*current)() = nullptr;
-  current = body;
-  static const fw::Operation operation{"QuitTestAction", {}, "", "Test",
-                                       [](fw::Object&, std::span<const fw::Value>) -> fw::Value {
-                                         current();
-                                         return {};
-                                       }};
-  auto button = MainWindow()->ControlAs<fw::PushButton>("PushButton1");
-  fw::InstallInstanceEventHandler(*button, "Action", &operation);
-  qobject_cast<QPushButton*>(button->Widget())->click();
-}
-
-// What a handler that yields for ever went through.
-struct Yielder {
-  static inline int yields = 0;
-  static inline bool unwound = false, returned = false, controlsThere = false;
-  static inline QElapsedTimer clock;
-  static void Body() {
-    struct Guard {
-      ~Guard() {
-        unwound = true;
-        // The window is not torn down under a handler that is still unwinding.
-        controlsThere = MainWindow() && MainWindow()->FindControl("ProgressBar1");
-        clock.start();
-      }
-    } guard;
-    // Bounded only so that a quit that fails to unwind it fails the test instead of hanging it.
-    QElapsedTimer running;
-    running.start();
-    while (running.elapsed() < 8000) {
-      fw::RuntimeBackgroundTask();
-      ++yields;
+void YieldForEver() {
+  struct Guard {
+    ~Guard() {
+      unwound = true;  // the window is not torn down under a handler still unwinding
+      controlsThere = static_cast<bool>(MainWindow()->FindControl("ProgressBar1"));
     }
-    returned = true;
-  }
-};
-
-TEST(Quit, AQuitUnwindsAHandlerThatYieldsForEver) {
-  ProgramRun run = RunProgram([] {
-    QTimer::singleShot(50, [] { fw::Quit(); });
-    PressWithHandler(&Yielder::Body);
-  });
-  EXPECT_GT(Yielder::yields, 0);
-  EXPECT_TRUE(Yielder::unwound);
-  EXPECT_FALSE(Yielder::returned);
-  EXPECT_TRUE(Yielder::controlsThere);
-  EXPECT_TRUE(run.asked.empty());  // ended silently, no message box
-  EXPECT_LT(Yielder::clock.elapsed(), 3000);
-  ExpectCompleteShutdown(run);
+  } guard;
+  // Bounded only so that a quit that fails to unwind it fails the test instead of hanging it.
+  QElapsedTimer running;
+  for (running.start(); running.elapsed() < 8000;) fw::RuntimeBackgroundTask();
+  returned = true;
 }
 
-TEST(Quit, ClosingTheMainWindowDuringAHandlerUnwindsItAndShutsDown) {
-  ProgramRun run = RunProgram([] {
-    QTimer::singleShot(50, [] { MainWindow()->PlatformWindow()->close(); });
-    PressWithHandler(&Yielder::Body);
-  });
-  EXPECT_TRUE(Yielder::unwound);
-  EXPECT_FALSE(Yielder::returned);
-  EXPECT_TRUE(Yielder::controlsThere);
-  ExpectCompleteShutdown(run);
+// How the quit is asked for, by the user or the system.
+void (*const kQuits[])() = {+[] { fw::Quit(); },
+                            +[] { MainWindow()->PlatformWindow()->close(); },
+                            +[] { ::kill(::getpid(), SIGINT); }};
+const char* const kQuitNames[] = {"FileQuit", "ClosingTheWindow", "Sigint"};
+
+class QuitDuringAHandler : public ::testing::TestWithParam<int> {};
+
+TEST_P(QuitDuringAHandler, UnwindsItSilentlyAndShutsDownAsAfterQuit) {
+  std::vector<std::string> steps;
+  EXPECT_EQ(RunWithHandler(&YieldForEver, kQuits[GetParam()], steps,
+                           [] { ADD_FAILURE() << "a dialog"; }), 0);
+  EXPECT_TRUE(unwound);
+  EXPECT_FALSE(returned);
+  EXPECT_TRUE(controlsThere);
+  EXPECT_EQ(steps, kShutdown);
 }
 
-TEST(Quit, ASignalDuringAHandlerEndsTheRunAsQuitDoes) {
-  ProgramRun run = RunProgram([] {
-    QTimer::singleShot(50, [] { ::kill(::getpid(), SIGINT); });
-    PressWithHandler(&Yielder::Body);
-  });
-  EXPECT_TRUE(Yielder::unwound);
-  EXPECT_FALSE(Yielder::returned);
-  EXPECT_TRUE(fw::QuitRequested());
-  ExpectCompleteShutdown(run);
-}
+INSTANTIATE_TEST_SUITE_P(Quit, QuitDuringAHandler, ::testing::Values(0, 1, 2),
+                         [](const auto& info) { return std::string(kQuitNames[info.param]); });
 
-TEST(Quit, ASignalWhileIdleEndsTheRunAsQuitDoes) {
-  ProgramRun run = RunProgram([] { ::kill(::getpid(), SIGHUP); });
-  ExpectCompleteShutdown(run);
-}
-
-// A message box up at the quit is closed; later dialogs show nothing and answer at once.
-struct Dialogs {
-  static inline int boxResult = -2;
-  static inline bool boxStillShown = true, folderGiven = true, unwound = false;
-  static void Body() {
-    struct Guard {
-      ~Guard() { unwound = true; }
-    } guard;
+// The box is a real one, shown by the responder; the quit comes while it is up.
+TEST(Quit, AMessageBoxOpenAtTheQuitIsClosedAndNoDialogFollows) {
+  static int asked = 0;
+  std::vector<std::string> steps;
+  auto body = [] {
     fw::MsgBox("first");
     fw::MsgBox("second");
-    folderGiven = static_cast<bool>(fw::SelectFolder());
-    fw::RuntimeBackgroundTask();
-  }
-};
-
-TEST(Quit, AMessageBoxOpenAtTheQuitIsClosedAndNoneFollows) {
-  ProgramRun run = RunProgram(
-      [] {
-        QTimer::singleShot(100, [] { ::kill(::getpid(), SIGTERM); });
-        PressWithHandler(&Dialogs::Body);
-      },
-      [] {
-        QMessageBox box(QMessageBox::Information, "Frametide", "first", QMessageBox::Ok);
-        Dialogs::boxResult = box.exec();
-        Dialogs::boxStillShown = box.isVisible();
-      });
-  EXPECT_EQ(run.asked, std::vector<std::string>{"first"});
-  EXPECT_EQ(Dialogs::boxResult, QMessageBox::Rejected);
-  EXPECT_FALSE(Dialogs::boxStillShown);
-  EXPECT_FALSE(Dialogs::folderGiven);
-  EXPECT_TRUE(Dialogs::unwound);
-  ExpectCompleteShutdown(run);
+    returned = static_cast<bool>(fw::SelectFolder());
+    YieldForEver();
+  };
+  EXPECT_EQ(RunWithHandler(body, [] { ::kill(::getpid(), SIGTERM); }, steps, [] {
+              QMessageBox box(QMessageBox::Information, "Frametide", "first", QMessageBox::Ok);
+              boxResult = box.exec();
+              boxShown = box.isVisible() || ++asked > 1;
+            }), 0);
+  EXPECT_EQ(boxResult, QMessageBox::Rejected);
+  EXPECT_FALSE(boxShown);
+  EXPECT_FALSE(returned);  // neither a folder nor a normal end
+  EXPECT_TRUE(unwound);
+  EXPECT_EQ(steps, kShutdown);
 }
 
 TEST(Quit, TheDeadlineEndsAProcessThatWorkStillHolds) {
@@ -203,58 +131,38 @@ TEST(Quit, TheDeadlineEndsAProcessThatWorkStillHolds) {
         fw::SetQuitDeadline(std::chrono::milliseconds(200));
         fw::Quit();
         std::this_thread::sleep_for(std::chrono::seconds(20));
-        std::exit(3);
       },
       ::testing::ExitedWithCode(0), "still busy");
 }
 
-// ----- the real program -------------------------------------------------------------------
-
-// Whether the process has its own handler for `signo` yet (its loop is running).
+// Whether the process has a handler of its own for `signo` yet: its loop runs.
 bool Catches(qint64 pid, int signo) {
   QFile status(QString("/proc/%1/status").arg(pid));
   if (!status.open(QIODevice::ReadOnly)) return false;
   for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("SigCgt:")) {
-      bool ok = false;
-      const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-      return ok && (mask >> (signo - 1)) & 1;
-    }
+    if (line.startsWith("SigCgt:"))
+      return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signo - 1)) & 1;
   return false;
 }
 
-TEST(Quit, TheProgramEndsOnTermIntAndHupWithTheStatusOfAQuit) {
+TEST(Quit, TheProgramEndsWithin3sOnTermIntAndHupWithTheStatusOfAQuit) {
   for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signo);
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(environment);
-    // A signal ignored by whoever started the tests (a background job ignores SIGINT) would
-    // stay ignored in the program too.
     program.setChildProcessModifier([] {
       for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, SIG_DFL);
     });
     program.start(QCoreApplication::applicationDirPath() + "/frametide", {});
-    ASSERT_TRUE(program.waitForStarted(10000));
     QElapsedTimer waited;
-    waited.start();
-    while (!Catches(program.processId(), signo) && waited.elapsed() < 20000)
+    for (waited.start(); !Catches(program.processId(), signo) && waited.elapsed() < 20000;)
       QThread::msleep(20);
-    ASSERT_TRUE(Catches(program.processId(), signo));
     ::kill(static_cast<pid_t>(program.processId()), signo);
-    QElapsedTimer clock;
-    clock.start();
-    const bool ended = program.waitForFinished(3000);
-    if (!ended) {
-      program.kill();
-      program.waitForFinished();
-    }
-    EXPECT_TRUE(ended) << "still running 3 s after the signal";
+    EXPECT_TRUE(program.waitForFinished(3000)) << "still running 3 s after the signal";
+    program.kill();
+    program.waitForFinished();
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    const QString said = QString::fromUtf8(program.readAllStandardError());
-    EXPECT_FALSE(said.contains("still busy")) << said.toStdString();
+    EXPECT_FALSE(program.readAllStandardError().contains("still busy"));
   }
 }
 
