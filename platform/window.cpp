@@ -36,7 +36,7 @@ class WindowFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override {
-    if (owner_ && owner_->ToolkitCloseRequested()) {
+    if (owner_ && (owner_->ToolkitCloseRequested() || owner_->QuitInsteadOfClosing())) {
       event->ignore();
       return;
     }
@@ -313,6 +313,16 @@ bool Window::ToolkitCloseRequested() {
   return cancel && *cancel;
 }
 
+bool Window::QuitInsteadOfClosing() {
+  // Closing the last window quits the application; the window stays until finalisation
+  // releases it, so a handler still running finds its controls while it unwinds.
+  if (!LoopRunning() || !Windows || Windows->items.size() != 1 ||
+      Windows->items.front().Get() != this)
+    return false;
+  Quit();
+  return true;
+}
+
 void Window::ToolkitClosed() {
   Ref<Window> keep(this);
   visible_ = false;
@@ -414,6 +424,8 @@ void Window::ShowModalWithin(const Ref<Window>& parent) {
 }
 
 void Window::ShowModal() {
+  // Nothing new is shown once the application is quitting.
+  if (QuitRequested()) return;
   EnsurePlatformWindow();
   Ref<Window> keep(this);
   // The toolkit only takes a new modality while the window is hidden.

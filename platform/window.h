@@ -55,7 +55,8 @@ class Window : public Object {
   void Refresh(bool eraseBackground);
   void RefreshRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                    bool eraseBackground);
-  // Shows the window and returns once it is closed or hidden.
+  // Shows the window and returns once it is closed or hidden, or the application quits; while
+  // quitting it returns at once.
   void ShowModal();
   // The registered control at that 0-based position; OutOfBoundsException outside.
   Ref<Object> Control(std::int32_t index) const;
@@ -170,6 +171,7 @@ class Window : public Object {
 
   // Toolkit callbacks; each runs from inside a toolkit event handler.
   bool ToolkitCloseRequested();
+  bool QuitInsteadOfClosing();
   void ToolkitClosed();
   void ToolkitHidden();
   // Calls the class-table operation of that name as an event handler (see RunHandler).
