@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/application.h"
+#include "platform/runtime/application.h"
 
 namespace frametide {
 

@@ -1,7 +1,7 @@
 #include <chrono>
 
 #include "app/startup.h"
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 
 int main(int argc, char** argv) {
   // Nothing a handler leaves running may hold the program for more than a moment after a quit.

@@ -1,6 +1,6 @@
 #include "app/menu.h"
 
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 
 namespace frametide {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/menu.h"
+#include "platform/ui/menu.h"
 
 namespace frametide {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/plugin_declarations.h"
-#include "platform/object.h"
-#include "platform/plugin.h"
-#include "platform/value.h"
+#include "platform/object/object.h"
+#include "platform/plugin/plugin.h"
+#include "platform/object/value.h"
 
 namespace frametide {
 

@@ -3,9 +3,9 @@
 #include "app/app.h"
 #include "app/menu.h"
 #include "app/plugin_entrypoints.h"
-#include "platform/delegate.h"
-#include "platform/framework.h"
-#include "platform/runtime.h"
+#include "platform/object/delegate.h"
+#include "platform/runtime/framework.h"
+#include "platform/runtime/runtime.h"
 #include "window/window1.h"
 
 namespace frametide {

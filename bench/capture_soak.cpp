@@ -34,8 +34,8 @@
 
 #include "app/startup.h"
 #include "camera_server.h"
-#include "platform/dialogs.h"
-#include "platform/runtime.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/runtime/runtime.h"
 #include "probe_report.h"
 #include "window/window1.h"
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/startup.h"
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 #include "probe_report.h"
 
 int main(int argc, char** argv) {

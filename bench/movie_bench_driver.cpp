@@ -19,9 +19,9 @@
 #include <string_view>
 
 #include "app/startup.h"
-#include "platform/classes.h"
-#include "platform/dialogs.h"
-#include "platform/runtime.h"
+#include "platform/object/classes.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/runtime/runtime.h"
 #include "probe_report.h"
 #include "window/window1.h"
 

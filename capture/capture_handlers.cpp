@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
-#include "platform/picture.h"
-#include "platform/text.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/files/picture.h"
+#include "platform/text/text.h"
 #include "window/window1.h"
 
 namespace frametide {

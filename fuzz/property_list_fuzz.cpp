@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/classes.h"
-#include "platform/property_list.h"
-#include "platform/value.h"
+#include "platform/object/classes.h"
+#include "platform/object/property_list.h"
+#include "platform/object/value.h"
 
 namespace {
 

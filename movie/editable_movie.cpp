@@ -5,7 +5,7 @@
 #include "app/plugin_entrypoints.h"
 #include "movie/plugin_call.h"
 #include "movie/qt_video_track.h"
-#include "platform/classes.h"
+#include "platform/object/classes.h"
 
 namespace frametide {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/folder_item.h"
-#include "platform/object.h"
+#include "platform/files/folder_item.h"
+#include "platform/object/object.h"
 
 namespace frametide {
 

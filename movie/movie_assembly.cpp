@@ -5,10 +5,10 @@
 
 #include "movie/editable_movie.h"
 #include "movie/qt_video_track.h"
-#include "platform/dialogs.h"
-#include "platform/picture.h"
-#include "platform/runtime.h"
-#include "platform/text.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/files/picture.h"
+#include "platform/runtime/runtime.h"
+#include "platform/text/text.h"
 #include "window/window1.h"
 
 namespace frametide {

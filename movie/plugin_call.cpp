@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "app/plugin_entrypoints.h"
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 
 namespace frametide {
 

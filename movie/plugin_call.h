@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/plugin_abi.h"
-#include "platform/value.h"
+#include "platform/plugin/plugin_abi.h"
+#include "platform/object/value.h"
 
 namespace frametide {
 

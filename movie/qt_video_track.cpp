@@ -4,8 +4,8 @@
 
 #include "app/plugin_entrypoints.h"
 #include "movie/plugin_call.h"
-#include "platform/classes.h"
-#include "platform/plugin_picture.h"
+#include "platform/object/classes.h"
+#include "platform/plugin/plugin_picture.h"
 
 namespace frametide {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "movie/editable_movie.h"
-#include "platform/object.h"
-#include "platform/picture.h"
+#include "platform/object/object.h"
+#include "platform/files/picture.h"
 
 namespace frametide {
 

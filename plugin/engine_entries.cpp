@@ -13,7 +13,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 #include "plugin/h264_track.h"
 #include "plugin/handle_registry.h"
 #include "plugin/movie_declarations.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <future>
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 #include "plugin/engine_error.h"
 #include "plugin/picture_converter.h"
 

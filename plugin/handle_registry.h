@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 
 namespace movie_engine {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 #include "plugin/movie_declarations.h"
 #include "plugin/movie_engine.h"
 

@@ -2,7 +2,7 @@
 
 // Turns the application's BGRA pictures into the encoder's yuv420p frames.
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 
 struct AVFrame;
 struct SwsContext;

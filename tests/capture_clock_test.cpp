@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/date.h"
+#include "platform/files/date.h"
 #include "tests/loopback_server.h"
 #include "tests/window_fixture.h"
 

@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #include <sys/xattr.h>
 
-#include "platform/text.h"
+#include "platform/text/text.h"
 #include "tests/loopback_server.h"
 #include "tests/window_fixture.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/classes.h"
-#include "platform/delegate.h"
-#include "platform/runtime.h"
+#include "platform/object/classes.h"
+#include "platform/object/delegate.h"
+#include "platform/runtime/runtime.h"
 
 namespace {
 

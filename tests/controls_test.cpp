@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/picture.h"
-#include "platform/runtime.h"
-#include "platform/window.h"
+#include "platform/ui/controls.h"
+#include "platform/files/picture.h"
+#include "platform/runtime/runtime.h"
+#include "platform/ui/window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/date.h"
+#include "platform/files/date.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/classes.h"
+#include "platform/object/classes.h"
 
 namespace {
 

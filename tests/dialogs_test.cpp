@@ -1,4 +1,4 @@
-#include "platform/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/classes.h"
+#include "platform/object/classes.h"
 #include "tests/window_fixture.h"
 
 namespace {

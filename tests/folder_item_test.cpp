@@ -1,4 +1,4 @@
-#include "platform/folder_item.h"
+#include "platform/files/folder_item.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/classes.h"
-#include "platform/picture.h"
+#include "platform/object/classes.h"
+#include "platform/files/picture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/folder_item.h"
+#include "platform/files/folder_item.h"
 
 namespace {
 

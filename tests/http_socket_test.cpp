@@ -27,9 +27,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/host_lookup.h"
-#include "platform/http_socket.h"
-#include "platform/runtime.h"
+#include "platform/net/host_lookup.h"
+#include "platform/net/http_socket.h"
+#include "platform/runtime/runtime.h"
 
 namespace {
 

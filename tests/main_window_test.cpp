@@ -13,9 +13,9 @@
 #include <QCoreApplication>
 
 #include "app/menu.h"
-#include "platform/application.h"
+#include "platform/runtime/application.h"
 #include "app/startup.h"
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 #include "window/window1.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/menu.h"
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 
 namespace {
 

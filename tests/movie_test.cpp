@@ -22,7 +22,7 @@
 #include "app/plugin_entrypoints.h"
 #include "movie/editable_movie.h"
 #include "movie/qt_video_track.h"
-#include "platform/plugin.h"
+#include "platform/plugin/plugin.h"
 #include "tests/movie_reader.h"
 #include "tests/window_fixture.h"
 

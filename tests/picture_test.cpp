@@ -1,11 +1,11 @@
-#include "platform/picture.h"
+#include "platform/files/picture.h"
 
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QPainter>
 
-#include "platform/classes.h"
+#include "platform/object/classes.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/plugin_entrypoints.h"
-#include "platform/plugin.h"
+#include "platform/plugin/plugin.h"
 
 namespace {
 

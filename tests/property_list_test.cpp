@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/classes.h"
-#include "platform/property_list.h"
+#include "platform/object/classes.h"
+#include "platform/object/property_list.h"
 #include "window/property_list_builder.h"
 #include "window/property_lists.h"
 

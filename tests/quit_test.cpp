@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "platform/controls.h"
-#include "platform/dialogs.h"
-#include "platform/runtime.h"
+#include "platform/ui/controls.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/runtime/runtime.h"
 #include "window/window1.h"
 
 namespace {

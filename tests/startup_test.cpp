@@ -10,12 +10,12 @@
 #include <algorithm>
 
 #include "app/app.h"
-#include "platform/application.h"
+#include "platform/runtime/application.h"
 #include "app/menu.h"
 #include "app/plugin_entrypoints.h"
 #include "app/startup.h"
-#include "platform/dialogs.h"
-#include "platform/runtime.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/runtime/runtime.h"
 #include "window/window1.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/runtime.h"
+#include "platform/runtime/runtime.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/timer.h"
+#include "platform/ui/timer.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "platform/dialogs.h"
-#include "platform/runtime.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/runtime/runtime.h"
 #include "window/window1.h"
 
 struct WindowFixture : ::testing::Test {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/menu.h"
-#include "platform/picture.h"
-#include "platform/runtime.h"
-#include "platform/window.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/menu.h"
+#include "platform/files/picture.h"
+#include "platform/runtime/runtime.h"
+#include "platform/ui/window.h"
 
 namespace {
 

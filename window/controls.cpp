@@ -1,8 +1,8 @@
 // The nineteen controls of the main window: creation, font calls, design values and event
 // binding, in the one fixed order.
 
-#include "platform/delegate.h"
-#include "platform/property_list.h"
+#include "platform/object/delegate.h"
+#include "platform/object/property_list.h"
 #include "window/property_lists.h"
 #include "window/window1.h"
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/property_list.h"
+#include "platform/object/property_list.h"
 
 namespace frametide {
 

@@ -3,9 +3,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/delegate.h"
-#include "platform/property_list.h"
-#include "platform/runtime.h"
+#include "platform/object/delegate.h"
+#include "platform/object/property_list.h"
+#include "platform/runtime/runtime.h"
 #include "window/property_lists.h"
 
 namespace frametide {

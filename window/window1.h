@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/controls.h"
-#include "platform/date.h"
-#include "platform/folder_item.h"
-#include "platform/http_socket.h"
-#include "platform/menu.h"
-#include "platform/timer.h"
-#include "platform/window.h"
+#include "platform/ui/controls.h"
+#include "platform/files/date.h"
+#include "platform/files/folder_item.h"
+#include "platform/net/http_socket.h"
+#include "platform/ui/menu.h"
+#include "platform/ui/timer.h"
+#include "platform/ui/window.h"
 #include "window/control_table.h"
 
 namespace frametide {

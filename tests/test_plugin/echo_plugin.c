@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "platform/plugin_abi.h"
+#include "platform/plugin/plugin_abi.h"
 
 #ifdef ECHO_PLUGIN_SHADOW
 #define TAG "shadow:"

@@ -1,0 +1,24 @@
+#include "platform/plugin/plugin_picture.h"
+
+#include <QtGlobal>
+
+#include "platform/plugin/plugin.h"
+
+namespace fw {
+
+// The toolkit's 32-bit formats are B, G, R, A in memory only on little-endian machines.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+
+PluginPicture::PluginPicture(const Picture& picture) : pixels_(picture.Image()) {
+  // Premultiplied pixels read without their alpha are the picture drawn over black.
+  if (pixels_.format() != QImage::Format_RGB32 &&
+      pixels_.format() != QImage::Format_ARGB32_Premultiplied)
+    pixels_.convertTo(QImage::Format_ARGB32_Premultiplied);
+}
+
+ft_value PluginPicture::Argument() const {
+  return PluginImage(pixels_.width(), pixels_.height(),
+                     static_cast<std::int32_t>(pixels_.bytesPerLine()), pixels_.constBits());
+}
+
+}  // namespace fw

@@ -1,0 +1,24 @@
+#pragma once
+
+// A picture handed to a plug-in routine: its pixels as the plug-in interface lays them out.
+
+#include <QImage>
+
+#include "platform/files/picture.h"
+#include "platform/plugin/plugin_abi.h"
+
+namespace fw {
+
+class PluginPicture {
+ public:
+  // Shares the picture's pixels when they are laid out as plug-ins read them already, and
+  // converts them otherwise; transparent parts come out over black.
+  explicit PluginPicture(const Picture& picture);
+  // The argument for the call; valid while this object lives.
+  ft_value Argument() const;
+
+ private:
+  QImage pixels_;
+};
+
+}  // namespace fw
