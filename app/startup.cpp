@@ -2,7 +2,7 @@
 
 #include "app/app.h"
 #include "app/menu.h"
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "platform/object/delegate.h"
 #include "platform/runtime/framework.h"
 #include "platform/runtime/runtime.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "movie/plugin_call.h"
 #include "movie/qt_video_track.h"
 #include "platform/object/classes.h"

@@ -4,7 +4,7 @@
 #include <future>
 #include <mutex>
 
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "platform/runtime/runtime.h"
 
 namespace frametide {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "movie/plugin_call.h"
 #include "platform/object/classes.h"
 #include "platform/plugin/plugin_picture.h"

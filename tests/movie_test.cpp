@@ -19,7 +19,7 @@
 #include <set>
 #include <thread>
 
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "movie/editable_movie.h"
 #include "movie/qt_video_track.h"
 #include "platform/plugin/plugin.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "platform/plugin/plugin.h"
 
 namespace {

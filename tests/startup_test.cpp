@@ -12,7 +12,7 @@
 #include "app/app.h"
 #include "platform/runtime/application.h"
 #include "app/menu.h"
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 #include "app/startup.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/runtime/runtime.h"

@@ -1,4 +1,4 @@
-#include "app/plugin_entrypoints.h"
+#include "movie/plugin_entrypoints.h"
 
 namespace frametide {
 

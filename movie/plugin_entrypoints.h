@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/plugin_declarations.h"
+#include "movie/plugin_declarations.h"
 #include "platform/object/object.h"
 #include "platform/plugin/plugin.h"
 #include "platform/object/value.h"
