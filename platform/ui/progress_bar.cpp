@@ -1,0 +1,52 @@
+#include "platform/ui/progress_bar.h"
+
+#include <QProgressBar>
+#include <algorithm>
+
+namespace fw {
+
+QProgressBar* ProgressBar::Bar() const { return static_cast<QProgressBar*>(Widget()); }
+
+QWidget* ProgressBar::CreateWidget(QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setTextVisible(false);
+  return bar;
+}
+
+void ProgressBar::PushProperties() { ApplyRange(); }
+
+int ProgressBar::BaseFocusPolicy() const { return Qt::NoFocus; }
+
+void ProgressBar::SetValue(std::int32_t v) {
+  value_ = v;
+  ApplyRange();
+}
+
+void ProgressBar::SetMaximum(std::int32_t v) {
+  maximum_ = v;
+  ApplyRange();
+}
+
+void ProgressBar::ApplyRange() {
+  QProgressBar* bar = Bar();
+  if (!bar) return;
+  if (maximum_ <= 0) {
+    bar->setRange(0, 0);  // busy
+    return;
+  }
+  bar->setRange(0, maximum_);
+  bar->setValue(std::clamp(value_, 0, maximum_));
+}
+
+const ClassRecord& ProgressBar::ClassHandle() {
+  if (auto* c = FindClass("ProgressBar")) return *c;
+  using B = ProgressBar;
+  return ClassBuilder("ProgressBar", &RectControl::ClassHandle())
+      .Scope("Public")
+      .Allocator([] { return new ProgressBar; })
+      .Property(DeclareProperty<&B::Value, &B::SetValue>("Value"))
+      .Property(DeclareProperty<&B::Maximum, &B::SetMaximum>("Maximum"))
+      .Register();
+}
+
+}  // namespace fw
