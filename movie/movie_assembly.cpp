@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "movie/editable_movie.h"
+#include "movie/picture_read_ahead.h"
 #include "movie/qt_video_track.h"
 #include "platform/dialogs.h"
 #include "platform/picture.h"
@@ -85,6 +86,8 @@ void Window1::PushButton2_Action() {
     return;
   }
 
+  // Decoding starts now, while the plug-in loads its encoder.
+  PictureReadAhead pictures(images);
   fw::Ref<EditableMovie> movie;
   fw::Ref<QTVideoTrack> track;
   try {
@@ -102,7 +105,7 @@ void Window1::PushButton2_Action() {
   const auto highest = static_cast<std::int32_t>(images.size()) - 1;
   std::string failure;
   for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
-    if (const fw::Ref<fw::Picture> picture = OpenPicture(images[static_cast<std::size_t>(i)])) {
+    if (const fw::Ref<fw::Picture> picture = pictures.Open(static_cast<std::size_t>(i))) {
       try {
         track->AppendPicture(picture);
         ProgressBar1()->SetMaximum(0);

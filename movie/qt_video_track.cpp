@@ -5,7 +5,6 @@
 #include "app/plugin_entrypoints.h"
 #include "movie/plugin_call.h"
 #include "platform/classes.h"
-#include "platform/plugin_picture.h"
 
 namespace frametide {
 
@@ -17,9 +16,9 @@ void QTVideoTrack::SetCompressionType(const std::string& code) {
 
 void QTVideoTrack::AppendPicture(const fw::Ref<fw::Picture>& picture) {
   if (!handle_) throw fw::NilObjectException("the video track is closed");
-  const fw::PluginPicture pixels(*picture);
-  CallMoviePlugin(plugin_entry::QTVideoTrackAppendPicture,
-             {fw::PluginHandleArg(handle_), pixels.Argument()});
+  if (!picture) throw fw::NilObjectException("AppendPicture was given no picture");
+  // Shared, not copied: the pixels stay with the plug-in's thread until it has taken them.
+  HandOffMoviePicture(plugin_entry::QTVideoTrackAppendPicture, handle_, picture->Image());
 }
 
 void QTVideoTrack::Close() {

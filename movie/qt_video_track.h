@@ -17,7 +17,8 @@ class QTVideoTrack : public fw::Object {
 
   // `CompressionType`, as a four-character code.
   void SetCompressionType(const std::string& code);
-  // The picture becomes the next frame.
+  // The picture becomes the next frame. The plug-in takes it meanwhile: its failure is raised
+  // by a later call on the track.
   void AppendPicture(const fw::Ref<fw::Picture>& picture);
 
   // Flushes the track into its movie now, raising the plug-in's failure. Releasing the track

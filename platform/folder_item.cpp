@@ -237,13 +237,17 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) const {
   return Child((*names)[static_cast<std::size_t>(index) - 1]);
 }
 
-Ref<Picture> FolderItem::OpenAsPicture() const {
-  if (path_.empty()) return nullptr;
+QImage ReadPictureFile(const std::string& absolutePath) {
+  if (absolutePath.empty()) return {};
   // Only regular files: reading a pipe or device could block for ever.
   std::error_code error;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(path_), error)) return nullptr;
-  QImageReader reader(ToQ(path_));
-  QImage image = reader.read();
+  if (!std::filesystem::is_regular_file(std::filesystem::path(absolutePath), error)) return {};
+  QImageReader reader(ToQ(absolutePath));
+  return reader.read();
+}
+
+Ref<Picture> FolderItem::OpenAsPicture() const {
+  QImage image = ReadPictureFile(path_);
   if (image.isNull()) return nullptr;
   return MakeRef<Picture>(std::move(image));
 }
