@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/classes.h"
+#include "platform/runtime.h"
 
 namespace fw {
 
@@ -77,6 +78,8 @@ Ref<FolderItem> ShowFileDialog(const DialogRequest& r) {
 }
 
 Ref<FolderItem> Ask(const DialogRequest& request) {
+  // Once quitting, nobody is asked anything more.
+  if (QuitRequested()) return nullptr;
   if (Responder()) return ToItem(AskResponder(request));
   if (Unattended(request)) return nullptr;
   return ShowFileDialog(request);
@@ -128,6 +131,7 @@ void MsgBox(const std::string& text) {
   DialogRequest request;
   request.kind = DialogRequest::Kind::MessageBox;
   request.text = text;
+  if (QuitRequested()) return;
   if (Responder()) {
     AskResponder(request);
     return;

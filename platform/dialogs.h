@@ -25,7 +25,8 @@ struct DialogRequest {
 using DialogResponder = std::function<std::optional<std::string>(const DialogRequest&)>;
 void SetDialogResponder(DialogResponder responder);  // empty restores the real dialogs
 
-// Modal message box; returns when the user dismisses it.
+// Modal message box; returns when the user dismisses it or the application quits. While
+// quitting it shows nothing and returns at once; so do the dialogs below, giving absent.
 void MsgBox(const std::string& text);
 
 // The modal folder chooser without title, prompt or initial folder; absent when cancelled.
@@ -38,7 +39,7 @@ class FolderItemDialog : public Object {
   std::string PromptText;
   Ref<FolderItem> InitialDirectory;
   std::string SuggestedFileName;
-  // Modal; the chosen item, or absent when the user cancels.
+  // Modal; the chosen item, or absent when the user cancels or the application quits.
   virtual Ref<FolderItem> ShowModal() = 0;
 };
 

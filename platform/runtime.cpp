@@ -1,13 +1,25 @@
 #include "platform/runtime.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMetaObject>
+#include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <semaphore.h>
+#include <unistd.h>
 
 #include "platform/application.h"
 #include "platform/dialogs.h"
@@ -37,13 +49,123 @@ struct RuntimeState {
   Ref<Application> app;
   bool loopEntered = false;
   bool loopRunning = false;
-  bool quitRequested = false;
-  bool unhandled = false;
+  bool quitPosted = false;  // Quit() ran, not only a signal's flag
+  // For each handler that RunHandler runs, innermost last: the event-loop nesting it began at.
+  // A yield at another nesting is inside a dialog's loop, not directly in that handler.
+  std::vector<int> handlerLoopLevels;
+  QSocketNotifier* signalNotifier = nullptr;
 };
 
 RuntimeState& State() {
   static RuntimeState state;
   return state;
+}
+
+// Read by other threads and set from signal handlers.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+std::atomic<bool> quitAsked{false};
+std::atomic<bool> unhandledSeen{false};
+std::atomic<int> quitSignals{0};
+
+// ----- quit deadline: a thread that ends the process once a quit has had its time -----------
+
+sem_t quitStarted;  // posted when a quit is asked for; also from signal handlers
+std::atomic<bool> deadlineSet{false};
+
+void StartQuitClock() {
+  if (deadlineSet.load()) sem_post(&quitStarted);
+}
+
+void WriteError(const char* text) {
+  std::size_t left = std::strlen(text);
+  while (left > 0) {
+    const ssize_t n = ::write(STDERR_FILENO, text, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+// ----- SIGTERM, SIGINT and SIGHUP quit as File > Quit does ----------------------------------
+
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+int signalPipe[2] = {-1, -1};
+struct sigaction previousActions[std::size(kQuitSignals)];
+bool signalsInstalled = false;
+
+void OnQuitSignal(int signo) {
+  const int savedErrno = errno;
+  if (quitSignals.fetch_add(1) > 0) {
+    // Asked again while quitting: the user will not wait, end at once.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signo, &fallback, nullptr);
+    raise(signo);
+    errno = savedErrno;
+    return;
+  }
+  quitAsked.store(true);
+  StartQuitClock();
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+  errno = savedErrno;
+}
+
+void InstallQuitSignals() {
+  auto& state = State();
+  if (signalsInstalled || !QCoreApplication::instance()) return;
+  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  // The handler only writes a byte; the loop thread reads it and quits.
+  state.signalNotifier =
+      new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(state.signalNotifier, &QSocketNotifier::activated, [] {
+    char drain[16];
+    while (::read(signalPipe[0], drain, sizeof drain) > 0) {
+    }
+    Quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = &OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signo : kQuitSignals) sigaddset(&action.sa_mask, signo);
+  action.sa_flags = SA_RESTART;
+  for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) {
+    sigaction(kQuitSignals[i], nullptr, &previousActions[i]);
+    // A signal the starter chose to ignore (nohup) stays ignored.
+    if (previousActions[i].sa_handler == SIG_IGN) continue;
+    sigaction(kQuitSignals[i], &action, nullptr);
+  }
+  signalsInstalled = true;
+}
+
+void RemoveQuitSignals() {
+  if (!signalsInstalled) return;
+  for (std::size_t i = 0; i < std::size(kQuitSignals); ++i)
+    sigaction(kQuitSignals[i], &previousActions[i], nullptr);
+  signalsInstalled = false;
+  delete State().signalNotifier;
+  State().signalNotifier = nullptr;
+}
+
+// Closes the modal dialogs and message boxes open now; their callers see them cancelled.
+void RejectOpenDialogs() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+      dialog->reject();
+}
+
+void UnwindIfQuitting() {
+  auto& state = State();
+  if (!quitAsked.load() || !state.loopRunning || state.handlerLoopLevels.empty() ||
+      state.handlerLoopLevels.back() != QThread::currentThread()->loopLevel() ||
+      std::uncaught_exceptions() > 0)
+    return;
+  // A signal sets the flag before its notifier has run.
+  if (!state.quitPosted) Quit();
+  throw QuitUnwind{};
 }
 
 std::string Environment(const char* name) {
@@ -171,7 +293,8 @@ void RuntimeRun() {
   if (state.loopEntered) throw RuntimeException("the event loop runs only once");
   state.loopEntered = true;
   Trace("event loop");
-  if (state.quitRequested || !QCoreApplication::instance()) return;
+  if (quitAsked.load() || !QCoreApplication::instance()) return;
+  InstallQuitSignals();
   state.loopRunning = true;
   QApplication::exec();
   state.loopRunning = false;
@@ -180,14 +303,37 @@ void RuntimeRun() {
 
 void Quit() {
   auto& state = State();
-  state.quitRequested = true;
-  // Queued, so a quit asked for before the loop runs still ends it once it starts. exit(), not
-  // quit(): the windows stay open until finalisation releases them in its own order.
-  if (auto* app = QCoreApplication::instance())
+  if (!quitAsked.exchange(true)) StartQuitClock();
+  auto* app = QCoreApplication::instance();
+  if (!app) return;
+  if (!state.quitPosted) {
+    state.quitPosted = true;
+    // Queued, so a quit asked for before the loop runs still ends it once it starts. exit(), not
+    // quit(): the windows stay open until finalisation releases them in its own order.
     QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  }
+  RejectOpenDialogs();
 }
 
+bool QuitRequested() { return quitAsked.load(); }
+
 bool LoopRunning() { return State().loopRunning; }
+
+void SetQuitDeadline(std::chrono::milliseconds limit) {
+  if (limit.count() <= 0 || deadlineSet.load()) return;
+  if (sem_init(&quitStarted, 0, 0) != 0) return;
+  std::thread([limit] {
+    while (sem_wait(&quitStarted) != 0 && errno == EINTR) {
+    }
+    std::this_thread::sleep_for(limit);
+    // Whatever still runs (a worker inside a plug-in, a handler that does not yield) would
+    // hold the process; the quit has had its time.
+    WriteError("frametide: still busy after the quit; ending now\n");
+    std::_Exit(unhandledSeen.load() ? 1 : 0);
+  }).detach();
+  deadlineSet.store(true);
+  if (quitAsked.load()) StartQuitClock();
+}
 
 std::string DescribeException(std::exception_ptr exception) {
   try {
@@ -202,7 +348,7 @@ std::string DescribeException(std::exception_ptr exception) {
 }
 
 void UnhandledException(std::exception_ptr exception) {
-  State().unhandled = true;
+  unhandledSeen.store(true);
   const std::string text = DescribeException(exception);
   Trace("unhandled exception: " + text);
   std::fprintf(stderr, "frametide: unhandled exception: %s\n", text.c_str());
@@ -227,6 +373,7 @@ static void ReleaseRemainingGlobals() {
 int RuntimeExit() {
   auto& state = State();
   Trace("runtime exit");
+  RemoveQuitSignals();
   // Widgets must go while the toolkit is still there.
   ReleaseRemainingGlobals();
   state.app.Reset();
@@ -235,19 +382,36 @@ int RuntimeExit() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     state.application.reset();
   }
-  return state.unhandled ? 1 : 0;
+  return unhandledSeen.load() ? 1 : 0;
 }
 
 void RuntimeBackgroundTask() {
-  if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  auto* app = QCoreApplication::instance();
+  if (!app) return;
+  const bool loopThread = QThread::currentThread() == app->thread();
+  if (loopThread) UnwindIfQuitting();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (loopThread) UnwindIfQuitting();
 }
 
 void RunHandler(const std::function<void()>& handler) {
+  struct Depth {
+    Depth() { State().handlerLoopLevels.push_back(QThread::currentThread()->loopLevel()); }
+    ~Depth() { State().handlerLoopLevels.pop_back(); }
+  };
   try {
+    Depth inside;
     handler();
+  } catch (const QuitUnwind&) {
+    // The quit goes on; the loop ends next.
   } catch (...) {
     const std::string text = DescribeException(std::current_exception());
     Trace("handler exception: " + text);
+    // Nobody is shown anything once quitting; the message still reaches the terminal.
+    if (QuitRequested()) {
+      std::fprintf(stderr, "frametide: %s\n", text.c_str());
+      return;
+    }
     try {
       MsgBox(text);
     } catch (...) {

@@ -3,6 +3,7 @@
 // The runtime: start, framework initialisation, the event loop, the framework's module globals,
 // the loop yield, and what happens to exceptions that reach the framework.
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <map>
@@ -56,10 +57,26 @@ void RunFrameworkInitialization(const std::function<void()>& startup);
 void RuntimeInitExternalClasses();
 void RuntimeRegisterAppObject(const Ref<Application>& app);
 Ref<Application> RegisteredApp();
-// The event loop; returns when the application quits or its last window closes.
+// The event loop; returns when the application quits.
 void RuntimeRun();
+// Asks the application to quit (File > Quit, closing the last window, SIGTERM, SIGINT, SIGHUP):
+// modal dialogs and message boxes open now are closed, the handler running now is unwound at
+// its next yield, and the loop ends. Loop thread only.
 void Quit();
+// True from the moment a quit was asked for on, on any thread (a signal sets it at once, before
+// the loop thread gets to it).
+bool QuitRequested();
 bool LoopRunning();
+
+// Thrown by RuntimeBackgroundTask once a quit was asked for, so that a long handler's stack
+// unwinds; RunHandler takes it silently. Deliberately outside every exception hierarchy: a
+// handler's catch of RuntimeException or std::exception must not stop it.
+struct QuitUnwind {};
+
+// The longest the process goes on after a quit was asked for: then it ends with the quit's exit
+// status, whatever is still running or waited on. Zero (the default) sets no limit. For the
+// program's own process only: it ends the process, not just the run.
+void SetQuitDeadline(std::chrono::milliseconds limit);
 // The framework's routine for exceptions that escape initialisation or the loop.
 void UnhandledException(std::exception_ptr exception);
 // Shuts the runtime down; the result is the process exit status (0 unless an exception went
@@ -67,13 +84,18 @@ void UnhandledException(std::exception_ptr exception);
 int RuntimeExit();
 
 // The loop yield for long loops: handles pending events (timers, sockets, input) and returns.
+// Once a quit was asked for while the loop runs, it throws QuitUnwind instead of returning,
+// when called (on the loop thread) from inside a handler that RunHandler runs and while no
+// other exception is in flight. So it must not be called, directly or through anything that
+// yields, from a destructor or a noexcept function outside unwinding, unless that catches
+// QuitUnwind.
 void RuntimeBackgroundTask();
 
 // The window the framework keeps as the implicit instance of the class of that name.
 Ref<Window> GetImplicitWindow(std::string_view className);
 
 // Runs an event handler; an exception escaping it is shown in a modal message box naming its
-// class and message, and the loop goes on.
+// class and message, and the loop goes on. QuitUnwind ends the handler silently.
 void RunHandler(const std::function<void()>& handler);
 std::string DescribeException(std::exception_ptr exception);
 

@@ -36,7 +36,7 @@ class WindowFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override {
-    if (owner_ && owner_->ToolkitCloseRequested()) {
+    if (owner_ && (owner_->ToolkitCloseRequested() || owner_->QuitInsteadOfClosing())) {
       event->ignore();
       return;
     }
@@ -316,6 +316,16 @@ bool Window::ToolkitCloseRequested() {
   RunHandler([&] { answer = RaiseEvent("CancelClose", {false}); });
   auto* cancel = std::get_if<bool>(&answer);
   return cancel && *cancel;
+}
+
+bool Window::QuitInsteadOfClosing() {
+  // Closing the last window quits the application; the window stays until finalisation
+  // releases it, so a handler still running finds its controls while it unwinds.
+  if (!LoopRunning() || !Windows || Windows->items.size() != 1 ||
+      Windows->items.front().Get() != this)
+    return false;
+  Quit();
+  return true;
 }
 
 void Window::ToolkitClosed() {

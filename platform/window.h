@@ -165,6 +165,7 @@ class Window : public Object {
 
   // Toolkit callbacks; each runs from inside a toolkit event handler.
   bool ToolkitCloseRequested();
+  bool QuitInsteadOfClosing();
   void ToolkitClosed();
   void ToolkitHidden();
   // Calls the class-table operation of that name as an event handler (see RunHandler).
