@@ -94,6 +94,10 @@ void Window1::PushButton2_Action() {
     movie = EditableMovie::CreateMovie(file);
     track = movie->NewVideoTrack(width, height, fw::Val(fps()->Text()));
     track->SetCompressionType("avc1");
+  } catch (const fw::QuitUnwind&) {
+    if (track) track->Abandon();
+    if (movie) movie->Abandon();
+    throw;
   } catch (const fw::PluginException& e) {
     // Released unfinished, the movie leaves no file behind.
     track.Reset();
@@ -104,26 +108,34 @@ void Window1::PushButton2_Action() {
 
   const auto highest = static_cast<std::int32_t>(images.size()) - 1;
   std::string failure;
-  for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
-    if (const fw::Ref<fw::Picture> picture = pictures.Open(static_cast<std::size_t>(i))) {
-      try {
-        track->AppendPicture(picture);
-        ProgressBar1()->SetMaximum(0);
-        if (i > 0) {
-          ProgressBar1()->SetMaximum(100);
-          ProgressBar1()->SetValue(
-              fw::ToInt32(static_cast<double>(i) / static_cast<double>(highest) * 100.0));
+  try {
+    for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
+      if (const fw::Ref<fw::Picture> picture = pictures.Open(static_cast<std::size_t>(i))) {
+        try {
+          track->AppendPicture(picture);
+          ProgressBar1()->SetMaximum(0);
+          if (i > 0) {
+            ProgressBar1()->SetMaximum(100);
+            ProgressBar1()->SetValue(
+                fw::ToInt32(static_cast<double>(i) / static_cast<double>(highest) * 100.0));
+          }
+        } catch (const fw::PluginException& e) {
+          failure = e.Message();
         }
-      } catch (const fw::PluginException& e) {
-        failure = e.Message();
       }
+      Refresh(true);
+      fw::RuntimeBackgroundTask();
     }
-    Refresh(true);
-    fw::RuntimeBackgroundTask();
+    // The encoder gives up its last frames only when the track is released: done before the
+    // message, so that "all done" is never shown for a movie that failed.
+    if (failure.empty()) failure = CloseAndRelease(track);
+  } catch (const fw::QuitUnwind&) {
+    // The program is ending: the movie is abandoned, not released to the plug-in, which would
+    // finish the file. What it wrote goes when the process ends.
+    if (track) track->Abandon();
+    if (movie) movie->Abandon();
+    throw;
   }
-  // The encoder gives up its last frames only when the track is released: done before the
-  // message, so that "all done" is never shown for a movie that failed.
-  if (failure.empty()) failure = CloseAndRelease(track);
   ProgressBar1()->SetMaximum(100);
   ProgressBar1()->SetValue(0);
 

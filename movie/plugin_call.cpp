@@ -53,6 +53,20 @@ class Worker {
     const std::lock_guard lock(mutex_);
     return inHand_ < kPicturesInHand || !failure_.empty();
   }
+  void DropHandedOff() {
+    std::deque<std::shared_ptr<Job>> dropped;
+    {
+      const std::lock_guard lock(mutex_);
+      for (auto& job : queue_) {
+        if (!job->handedOff) continue;
+        job->done = true;
+        --inHand_;
+        dropped.push_back(std::move(job));
+      }
+      std::erase(queue_, nullptr);
+      failure_.clear();
+    }
+  }
   // The failure of a handed-off picture not reported yet; reported once.
   std::string TakeFailure() {
     const std::lock_guard lock(mutex_);
@@ -124,14 +138,17 @@ void RaiseHandedOffFailure(Worker& worker) {
 
 }  // namespace
 
-fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args) {
+fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
+                          bool yieldsToQuit) {
   Worker& worker = Worker::Instance();
   const std::shared_ptr<Job> job = MakeJob(entry, args);
   worker.Push(job);
-  fw::WaitOnLoop([&] { return worker.Done(*job); });
+  fw::WaitOnLoop([&] { return worker.Done(*job); }, yieldsToQuit);
   RaiseHandedOffFailure(worker);
   return fw::PluginOutcomeValue(job->outcome, job->entrypoint.declaration);
 }
+
+void DropHandedOffPictures() { Worker::Instance().DropHandedOff(); }
 
 void HandOffMoviePicture(std::size_t entry, void* track, QImage pixels) {
   Worker& worker = Worker::Instance();

@@ -26,6 +26,12 @@ void QTVideoTrack::Close() {
     CallMoviePlugin(plugin_entry::QTVideoTrackExit, {fw::PluginHandleArg(handle)});
 }
 
+void QTVideoTrack::Abandon() {
+  handle_ = nullptr;
+  DropHandedOffPictures();
+  if (movie_) movie_->Abandon();
+}
+
 void QTVideoTrack::Exit(fw::Object& self) { dynamic_cast<QTVideoTrack&>(self).Close(); }
 
 const fw::ClassRecord& QTVideoTrack::ClassHandle() {

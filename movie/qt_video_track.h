@@ -24,6 +24,8 @@ class QTVideoTrack : public fw::Object {
   // Flushes the track into its movie now, raising the plug-in's failure. Releasing the track
   // does the same when it has not been closed, but can report nothing.
   void Close();
+  // Lets the track and its movie go unfinished, with the pictures not yet taken.
+  void Abandon();
 
   static void Exit(fw::Object& self);
 

@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/runtime.h"
+
 namespace fw {
 
 namespace {
@@ -35,11 +37,13 @@ void WakeWaitingLoop() {
   s.changed.notify_all();
 }
 
-void WaitOnLoop(const std::function<bool()>& ready) {
+void WaitOnLoop(const std::function<bool()>& ready, bool yieldsToQuit) {
   auto& s = State();
   QAbstractEventDispatcher* dispatcher =
       QCoreApplication::instance() ? QAbstractEventDispatcher::instance() : nullptr;
   while (!ready()) {
+    // Unwinds a handler waiting here just as its next yield would.
+    if (yieldsToQuit && QuitRequested()) RuntimeBackgroundTask();
     if (!dispatcher) {
       std::unique_lock lock(s.mutex);
       const auto seen = s.wakes;
