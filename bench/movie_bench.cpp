@@ -147,6 +147,7 @@ std::uintmax_t FolderBytes(const fs::path& folder) {
 struct Outcome {
   bool exitedCleanly = false;
   double wallSeconds = 0;
+  double cpuSeconds = 0;  // user and system
   long peakKb = 0;
   std::string output;  // its standard output
 };
@@ -183,6 +184,8 @@ Outcome Run(const std::vector<std::string>& command) {
   wait4(pid, &status, 0, &usage);
   outcome.wallSeconds = static_cast<double>(MonotonicMicroseconds() - started) / 1e6;
   outcome.peakKb = usage.ru_maxrss;  // kilobytes on Linux
+  const auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  outcome.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   outcome.exitedCleanly = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return outcome;
 }
@@ -257,11 +260,13 @@ bool RunCase(const Case& c, const std::string& driver, int pairs, int images, co
     const double late = Reported(ft.output, "late_max_ms");
     tickPeriodMs = Reported(ft.output, "tick_period_ms");
     // The handler's times count from the press of the button.
-    std::printf("pair %d: ffmpeg %.2f s, %ld KiB | Frametide %.2f s, %ld KiB (ratio %.2f); "
-                "handler: \"all done\" at %.2f s, returned at %.2f s; capture timer late by at "
-                "most %.0f ms (no tick from %.2f s to %.2f s) over %.0f ticks\n",
-                pair, ff.wallSeconds, ff.peakKb, ft.wallSeconds, ft.peakKb,
-                ft.wallSeconds / ff.wallSeconds, Reported(ft.output, "all_done_ms") / 1000.0,
+    // Processor time shows, apart from the machine's load, how much work each side does.
+    std::printf("pair %d: ffmpeg %.2f s (processor %.1f s), %ld KiB | Frametide %.2f s "
+                "(processor %.1f s), %ld KiB (ratio %.2f); handler: \"all done\" at %.2f s, "
+                "returned at %.2f s; capture timer late by at most %.0f ms (no tick from %.2f s "
+                "to %.2f s) over %.0f ticks\n",
+                pair, ff.wallSeconds, ff.cpuSeconds, ff.peakKb, ft.wallSeconds, ft.cpuSeconds,
+                ft.peakKb, ft.wallSeconds / ff.wallSeconds, Reported(ft.output, "all_done_ms") / 1000.0,
                 Reported(ft.output, "handler_ms") / 1000.0, late,
                 Reported(ft.output, "late_max_from_ms") / 1000.0,
                 Reported(ft.output, "late_max_at_ms") / 1000.0, Reported(ft.output, "ticks"));
