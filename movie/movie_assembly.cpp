@@ -16,9 +16,10 @@ namespace frametide {
 
 namespace {
 
+// Decoded on another thread while the loop goes on: a large picture takes a while.
 fw::Ref<fw::Picture> OpenPicture(const std::string& path) {
-  const fw::Ref<fw::FolderItem> item = fw::GetFolderItem(path, 0);
-  return item ? item->OpenAsPicture() : nullptr;
+  PictureReadAhead picture({path});
+  return picture.Open(0);
 }
 
 // The absolute paths of the folder's items that name a JPEG image, in the folder's order.

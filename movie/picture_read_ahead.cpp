@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "movie/plugin_call.h"
 #include "platform/folder_item.h"
 #include "platform/loop_wait.h"
 
@@ -61,7 +62,8 @@ void PictureReadAhead::Decode() {
     entry->taken = true;
     const std::string path = entry->path;
     lock.unlock();
-    QImage image = fw::ReadPictureFile(path);
+    QImage image = TakeSparePicture();
+    fw::ReadPictureFile(path, image);
     lock.lock();
     // Entries leave only from the front, once read: this one is still where it was.
     entry->image = std::move(image);

@@ -30,6 +30,28 @@ struct Job {
   fw::PluginOutcome outcome;
 };
 
+// Pictures kept for their memory. A new picture's memory is fresh from the system and every page
+// of it faults in when first written; decoding into used memory saves that.
+constexpr std::size_t kSparePictures = 2;
+
+struct Spares {
+  std::mutex mutex;
+  std::vector<QImage> pictures;
+};
+
+Spares& SparePictures() {
+  static auto* spares = new Spares;
+  return *spares;
+}
+
+void KeepSpare(QImage& picture) {
+  // Shared still (the loop has not let go of it yet): it is not ours to write into.
+  if (picture.isNull() || !picture.isDetached()) return;
+  Spares& spares = SparePictures();
+  const std::lock_guard lock(spares.mutex);
+  if (spares.pictures.size() < kSparePictures) spares.pictures.push_back(std::move(picture));
+}
+
 // One thread for every plug-in call, for the life of the process: never joined, so a call
 // still running when the process ends holds nothing up.
 class Worker {
@@ -89,10 +111,13 @@ class Worker {
       }
       if (!drop) {
         if (job->handedOff) {
-          // Converted here if the plug-in needs other pixels, off the loop thread.
-          const fw::PluginPicture picture(std::move(job->pixels));
-          job->args.push_back(picture.Argument());
-          job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
+          {
+            // Converted here if the plug-in needs other pixels, off the loop thread.
+            const fw::PluginPicture picture(job->pixels);
+            job->args.push_back(picture.Argument());
+            job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
+          }
+          KeepSpare(job->pixels);
         } else {
           job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
         }
@@ -146,6 +171,15 @@ fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
   fw::WaitOnLoop([&] { return worker.Done(*job); }, yieldsToQuit);
   RaiseHandedOffFailure(worker);
   return fw::PluginOutcomeValue(job->outcome, job->entrypoint.declaration);
+}
+
+QImage TakeSparePicture() {
+  Spares& spares = SparePictures();
+  const std::lock_guard lock(spares.mutex);
+  if (spares.pictures.empty()) return {};
+  QImage picture = std::move(spares.pictures.back());
+  spares.pictures.pop_back();
+  return picture;
 }
 
 void DropHandedOffPictures() { Worker::Instance().DropHandedOff(); }

@@ -26,6 +26,10 @@ fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
 // here; the pictures handed off after a failure are dropped.
 void HandOffMoviePicture(std::size_t entry, void* track, QImage pixels);
 
+// A picture's memory that the plug-in is done with and nothing else holds, for the next picture
+// to be decoded into; null when there is none. Any thread.
+QImage TakeSparePicture();
+
 // Drops the pictures handed off and not yet taken: their movie is being abandoned.
 void DropHandedOffPictures();
 

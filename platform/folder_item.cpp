@@ -237,13 +237,24 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) const {
   return Child((*names)[static_cast<std::size_t>(index) - 1]);
 }
 
-QImage ReadPictureFile(const std::string& absolutePath) {
-  if (absolutePath.empty()) return {};
+bool ReadPictureFile(const std::string& absolutePath, QImage& image) {
   // Only regular files: reading a pipe or device could block for ever.
   std::error_code error;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(absolutePath), error)) return {};
+  if (absolutePath.empty() ||
+      !std::filesystem::is_regular_file(std::filesystem::path(absolutePath), error)) {
+    image = QImage();
+    return false;
+  }
   QImageReader reader(ToQ(absolutePath));
-  return reader.read();
+  if (reader.read(&image) && !image.isNull()) return true;
+  image = QImage();
+  return false;
+}
+
+QImage ReadPictureFile(const std::string& absolutePath) {
+  QImage image;
+  ReadPictureFile(absolutePath, image);
+  return image;
 }
 
 Ref<Picture> FolderItem::OpenAsPicture() const {
