@@ -36,9 +36,12 @@ fw::Ref<QTVideoTrack> EditableMovie::NewVideoTrack(std::int32_t width, std::int3
 }
 
 void EditableMovie::Close() {
+  // Finishing the file is waited for even when the program is to end.
   if (void* handle = std::exchange(handle_, nullptr))
-    CallMoviePlugin(plugin_entry::EditableMovieExit, {fw::PluginHandleArg(handle)});
+    CallMoviePlugin(plugin_entry::EditableMovieExit, {fw::PluginHandleArg(handle)}, false);
 }
+
+void EditableMovie::Abandon() { handle_ = nullptr; }
 
 void EditableMovie::Exit(fw::Object& self) { dynamic_cast<EditableMovie&>(self).Close(); }
 

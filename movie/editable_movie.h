@@ -23,6 +23,9 @@ class EditableMovie : public fw::Object {
   // Finishes and closes the file now, raising the plug-in's failure. Releasing the movie does
   // the same when it has not been closed, but can report nothing.
   void Close();
+  // Lets the movie go without finishing it; the plug-in removes what it wrote when the
+  // process ends.
+  void Abandon();
 
   void* Handle() const { return handle_; }
   static void Exit(fw::Object& self);

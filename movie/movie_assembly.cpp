@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "movie/editable_movie.h"
+#include "movie/picture_read_ahead.h"
 #include "movie/qt_video_track.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/files/picture.h"
@@ -15,9 +16,10 @@ namespace frametide {
 
 namespace {
 
+// Decoded on another thread while the loop goes on: a large picture takes a while.
 fw::Ref<fw::Picture> OpenPicture(const std::string& path) {
-  const fw::Ref<fw::FolderItem> item = fw::GetFolderItem(path, 0);
-  return item ? item->OpenAsPicture() : nullptr;
+  PictureReadAhead picture({path});
+  return picture.Open(0);
 }
 
 // The absolute paths of the folder's items that name a JPEG image, in the folder's order.
@@ -85,12 +87,18 @@ void Window1::PushButton2_Action() {
     return;
   }
 
+  // Decoding starts now, while the plug-in loads its encoder.
+  PictureReadAhead pictures(images);
   fw::Ref<EditableMovie> movie;
   fw::Ref<QTVideoTrack> track;
   try {
     movie = EditableMovie::CreateMovie(file);
     track = movie->NewVideoTrack(width, height, fw::Val(fps()->Text()));
     track->SetCompressionType("avc1");
+  } catch (const fw::QuitUnwind&) {
+    if (track) track->Abandon();
+    if (movie) movie->Abandon();
+    throw;
   } catch (const fw::PluginException& e) {
     // Released unfinished, the movie leaves no file behind.
     track.Reset();
@@ -101,26 +109,34 @@ void Window1::PushButton2_Action() {
 
   const auto highest = static_cast<std::int32_t>(images.size()) - 1;
   std::string failure;
-  for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
-    if (const fw::Ref<fw::Picture> picture = OpenPicture(images[static_cast<std::size_t>(i)])) {
-      try {
-        track->AppendPicture(picture);
-        ProgressBar1()->SetMaximum(0);
-        if (i > 0) {
-          ProgressBar1()->SetMaximum(100);
-          ProgressBar1()->SetValue(
-              fw::ToInt32(static_cast<double>(i) / static_cast<double>(highest) * 100.0));
+  try {
+    for (std::int32_t i = 0; i <= highest && failure.empty(); ++i) {
+      if (const fw::Ref<fw::Picture> picture = pictures.Open(static_cast<std::size_t>(i))) {
+        try {
+          track->AppendPicture(picture);
+          ProgressBar1()->SetMaximum(0);
+          if (i > 0) {
+            ProgressBar1()->SetMaximum(100);
+            ProgressBar1()->SetValue(
+                fw::ToInt32(static_cast<double>(i) / static_cast<double>(highest) * 100.0));
+          }
+        } catch (const fw::PluginException& e) {
+          failure = e.Message();
         }
-      } catch (const fw::PluginException& e) {
-        failure = e.Message();
       }
+      Refresh(true);
+      fw::RuntimeBackgroundTask();
     }
-    Refresh(true);
-    fw::RuntimeBackgroundTask();
+    // The encoder gives up its last frames only when the track is released: done before the
+    // message, so that "all done" is never shown for a movie that failed.
+    if (failure.empty()) failure = CloseAndRelease(track);
+  } catch (const fw::QuitUnwind&) {
+    // The program is ending: the movie is abandoned, not released to the plug-in, which would
+    // finish the file. What it wrote goes when the process ends.
+    if (track) track->Abandon();
+    if (movie) movie->Abandon();
+    throw;
   }
-  // The encoder gives up its last frames only when the track is released: done before the
-  // message, so that "all done" is never shown for a movie that failed.
-  if (failure.empty()) failure = CloseAndRelease(track);
   ProgressBar1()->SetMaximum(100);
   ProgressBar1()->SetValue(0);
 

@@ -2,6 +2,7 @@
 
 // Calls into the movie plug-in without holding up the event loop.
 
+#include <QImage>
 #include <cstddef>
 #include <vector>
 
@@ -10,11 +11,26 @@
 
 namespace frametide {
 
-// Like CallPlugin, but the routine runs on a thread of its own while the caller's loop goes on
-// handling events, so that capture ticks and downloads are not held up by the encoder (loading
-// it, or flushing the frames it keeps back, takes a second and more). The caller still waits
-// for the result and gets the plug-in's failure as its own. Calls run one at a time, also when
-// a second run is started from the loop meanwhile.
-fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args);
+// Like CallPlugin, but the routine runs on the movie plug-in's own thread while the caller's
+// loop goes on handling events, so that capture ticks and downloads are not held up by the
+// encoder (loading it, or flushing the frames it keeps back, takes a second and more). The
+// caller waits for the result and gets the plug-in's failure as its own; a failure of a picture
+// handed off before is raised first. Calls run one at a time, in the order they were made.
+// Once the program is to end, a wait that `yieldsToQuit` is given up (fw::QuitUnwind) and the
+// call left to finish or not; any other is waited for.
+fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
+                          bool yieldsToQuit = true);
+
+// Hands `pixels` to the routine of `entry` (AppendPicture) for `track` and returns without
+// waiting for it, unless a few are still in hand. Its failure is raised by the next call made
+// here; the pictures handed off after a failure are dropped.
+void HandOffMoviePicture(std::size_t entry, void* track, QImage pixels);
+
+// A picture's memory that the plug-in is done with and nothing else holds, for the next picture
+// to be decoded into; null when there is none. Any thread.
+QImage TakeSparePicture();
+
+// Drops the pictures handed off and not yet taken: their movie is being abandoned.
+void DropHandedOffPictures();
 
 }  // namespace frametide

@@ -17,14 +17,20 @@ void QTVideoTrack::SetCompressionType(const std::string& code) {
 
 void QTVideoTrack::AppendPicture(const fw::Ref<fw::Picture>& picture) {
   if (!handle_) throw fw::NilObjectException("the video track is closed");
-  const fw::PluginPicture pixels(*picture);
-  CallMoviePlugin(plugin_entry::QTVideoTrackAppendPicture,
-             {fw::PluginHandleArg(handle_), pixels.Argument()});
+  if (!picture) throw fw::NilObjectException("AppendPicture was given no picture");
+  // Shared, not copied: the pixels stay with the plug-in's thread until it has taken them.
+  HandOffMoviePicture(plugin_entry::QTVideoTrackAppendPicture, handle_, picture->Image());
 }
 
 void QTVideoTrack::Close() {
   if (void* handle = std::exchange(handle_, nullptr))
     CallMoviePlugin(plugin_entry::QTVideoTrackExit, {fw::PluginHandleArg(handle)});
+}
+
+void QTVideoTrack::Abandon() {
+  handle_ = nullptr;
+  DropHandedOffPictures();
+  if (movie_) movie_->Abandon();
 }
 
 void QTVideoTrack::Exit(fw::Object& self) { dynamic_cast<QTVideoTrack&>(self).Close(); }

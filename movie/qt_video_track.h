@@ -17,12 +17,15 @@ class QTVideoTrack : public fw::Object {
 
   // `CompressionType`, as a four-character code.
   void SetCompressionType(const std::string& code);
-  // The picture becomes the next frame.
+  // The picture becomes the next frame. The plug-in takes it meanwhile: its failure is raised
+  // by a later call on the track.
   void AppendPicture(const fw::Ref<fw::Picture>& picture);
 
   // Flushes the track into its movie now, raising the plug-in's failure. Releasing the track
   // does the same when it has not been closed, but can report nothing.
   void Close();
+  // Lets the track and its movie go unfinished, with the pictures not yet taken.
+  void Abandon();
 
   static void Exit(fw::Object& self);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -53,16 +54,35 @@ std::string Describe(const std::optional<MovieFacts>& movie) {
          "x" + n(movie->height);
 }
 
-// Records the progress bar after each frame: when the next frame is handed to the plug-in,
-// when the track is released after the last one, and at each message box.
+// Counts the calls that reach the plug-in's routine of `entry` (on the plug-in's thread).
+template <std::size_t entry>
+class CallCount {
+ public:
+  CallCount() {
+    count_ = 0;
+    auto bound = frametide::plugin_entrypoints->At(entry);
+    if (!original_) original_ = bound.routine;
+    bound.routine = [](ft_plugin_call* call) {
+      ++count_;
+      return original_(call);
+    };
+    frametide::plugin_entrypoints->Set(entry, bound);
+  }
+  int operator()() const { return count_; }
+
+ private:
+  static inline std::atomic<int> count_ = 0;
+  static inline ft_plugin_routine original_ = nullptr;
+};
+
+// Records the progress bar at every pass of the loop, so every state it is left in between two
+// yields, and at each message box; counts the pictures that reach the plug-in.
 class BarWatch {
  public:
   explicit BarWatch(const fw::Ref<frametide::Window1>& window) : bar_(window->ProgressBar1()) {
-    current_ = this;
-    Hook<&append_>(frametide::plugin_entry::QTVideoTrackAppendPicture);
-    Hook<&exit_>(frametide::plugin_entry::QTVideoTrackExit);
+    pass_.callOnTimeout([this] { Note(); });
+    pass_.start(0);
   }
-  ~BarWatch() { current_ = nullptr; }
   void Note() {
     const BarState now{bar_->Maximum(), bar_->Value()};
     if (states.empty() || states.back() != now) states.push_back(now);
@@ -72,25 +92,11 @@ class BarWatch {
     return {std::find_if(states.begin(), states.end(), first), states.end()};
   }
   std::vector<BarState> states;
-  int appends = 0;
+  CallCount<frametide::plugin_entry::QTVideoTrackAppendPicture> appends;
 
  private:
-  template <ft_plugin_routine* original>
-  static void Hook(std::size_t entry) {
-    auto bound = frametide::plugin_entrypoints->At(entry);
-    *original = bound.routine;
-    bound.routine = [](ft_plugin_call* call) {
-      if (current_) {
-        current_->Note();
-        current_->appends += original == &append_;
-      }
-      return (*original)(call);
-    };
-    frametide::plugin_entrypoints->Set(entry, bound);
-  }
-  static inline BarWatch* current_ = nullptr;
-  static inline ft_plugin_routine append_ = nullptr, exit_ = nullptr;
   fw::Ref<fw::ProgressBar> bar_;
+  QTimer pass_;
 };
 
 struct MovieTest : WindowFixture {
@@ -220,6 +226,36 @@ TEST_F(MovieTest, UnreadableEntriesAreSkippedAndOtherSizesFitted) {
   EXPECT_LT(movie->luma[43 * 64 + 32], 30);
 }
 
+TEST_F(MovieTest, ManyEntriesKeepTheirOrderSkipsAndProgress) {
+  // Eleven entries, more than are ever read ahead; the fourth and the eighth are no pictures.
+  const QString many = MakeFolder("many");
+  for (int i = 0; i <= 10; ++i) {
+    const QString name = many + QString("/%1.jpg").arg(i, 2, 10, QChar('0'));
+    if (i == 3 || i == 7)
+      WriteText(name);
+    else
+      WriteJpeg(name, 32, 32, QColor::fromRgb(20 * i + 20, 20 * i + 20, 20 * i + 20));
+  }
+  BarWatch watch(window);
+  onMessage = [&] { watch.Note(); };
+
+  Press();
+  EXPECT_EQ(messages, std::vector<std::string>{"all done"});
+  EXPECT_EQ(watch.FromFirstFrame(),
+            (std::vector<BarState>{{0, 0}, {100, 10}, {100, 20}, {100, 40}, {100, 50},
+                                   {100, 60}, {100, 80}, {100, 90}, {100, 100}, {100, 0}}));
+  // Each frame as bright as its picture, in the folder's order.
+  const std::vector<int> pictures = {0, 1, 2, 4, 5, 6, 8, 9, 10};
+  ASSERT_EQ(Describe(ReadMovie(Movie())), "h264 avc1 9/9 frames 25/1 fps 32x32");
+  for (std::size_t frame = 0; frame < pictures.size(); ++frame) {
+    const auto movie = ReadMovie(Movie(), static_cast<int>(frame));
+    ASSERT_TRUE(movie && movie->luma.size() == 32u * 32u);
+    // Limited-range brightness of the grey the picture was filled with.
+    const double expected = 16 + (20 * pictures[frame] + 20) * 219.0 / 255.0;
+    EXPECT_NEAR(movie->luma[16 * 32 + 16], expected, 6) << "frame " << frame;
+  }
+}
+
 TEST_F(MovieTest, OddSizesAndAFolderWhosePathHoldsJpg) {
   const QString holiday = MakeFolder("holiday.jpg");
   WriteJpeg(holiday + "/p1", 33, 25, Qt::green);
@@ -314,7 +350,7 @@ TEST_F(MovieTest, AFailureMidwayLeavesTheOlderFileAndNoPartFile) {
     FileSizeLimit full(100 * 1024);
     Press();
   }
-  EXPECT_LT(watch.appends, 90) << "the failure ends the run in the middle";
+  EXPECT_LT(watch.appends(), 90) << "the failure ends the run in the middle";
   EXPECT_EQ(messages, std::vector<std::string>{"Writing the movie " + Movie() +
                                                " failed: File too large. Nothing of it was kept."});
   EXPECT_EQ(Written(), "movie.mov");
@@ -433,6 +469,47 @@ TEST_F(MovieTest, MoviesGetTheUsersUmaskWhichNoThreadSeesChange) {
   struct stat facts {};
   ASSERT_EQ(stat(Movie().c_str(), &facts), 0);
   EXPECT_EQ(facts.st_mode & 0777, 0640u);
+}
+
+// Ending the program while the movie is made: the handler is unwound at once, the movie is
+// abandoned (never released to the plug-in, which would finish it) and nothing is shown.
+TEST_F(MovieTest, QuitMidMovieAbandonsItPromptly) {
+  const QString shots = MakeFolder("shots");
+  for (int i = 0; i < 200; ++i)
+    WriteJpeg(shots + QString("/%1.jpg").arg(i, 3, 10, QChar('0')), 160, 120, Qt::black, true);
+  BarWatch watch(window);
+  CallCount<frametide::plugin_entry::EditableMovieExit> movieReleases;
+  QElapsedTimer sinceQuit;
+  QTimer quitter;
+  quitter.callOnTimeout([&] {
+    if (watch.appends() >= 20 && !sinceQuit.isValid()) {
+      sinceQuit.start();
+      fw::Quit();
+    }
+  });
+  quitter.start(1);
+  QTimer::singleShot(0, [&] { Click(window->PushButton2()); });
+  fw::RuntimeRun();
+
+  ASSERT_TRUE(sinceQuit.isValid());
+  EXPECT_LT(sinceQuit.elapsed(), 3000);
+  EXPECT_LT(watch.appends(), 200);
+  EXPECT_EQ(movieReleases(), 0);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Movie())));
+}
+
+// A quit once "all done" is shown still finishes the movie, as closing the box does.
+TEST_F(MovieTest, QuitAtAllDoneStillFinishesTheMovie) {
+  const QString shots = MakeFolder("shots");
+  for (int i = 1; i <= 5; ++i)
+    WriteJpeg(shots + QString("/%1.jpg").arg(i), 64, 48, QColor(40 * i, 90, 60));
+  onMessage = [] { fw::Quit(); };
+  QTimer::singleShot(0, [&] { Click(window->PushButton2()); });
+  fw::RuntimeRun();
+  EXPECT_EQ(messages, std::vector<std::string>{"all done"});
+  EXPECT_EQ(Describe(ReadMovie(Movie())), "h264 avc1 5/5 frames 25/1 fps 64x48");
+  EXPECT_EQ(Written(), "movie.mov");
 }
 
 }  // namespace

@@ -222,13 +222,28 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) const {
   return Child((*names)[static_cast<std::size_t>(index) - 1]);
 }
 
-Ref<Picture> FolderItem::OpenAsPicture() const {
-  if (path_.empty()) return nullptr;
+bool ReadPictureFile(const std::string& absolutePath, QImage& image) {
   // Only regular files: reading a pipe or device could block for ever.
   std::error_code error;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(path_), error)) return nullptr;
-  QImageReader reader(ToQ(path_));
-  QImage image = reader.read();
+  if (absolutePath.empty() ||
+      !std::filesystem::is_regular_file(std::filesystem::path(absolutePath), error)) {
+    image = QImage();
+    return false;
+  }
+  QImageReader reader(ToQ(absolutePath));
+  if (reader.read(&image) && !image.isNull()) return true;
+  image = QImage();
+  return false;
+}
+
+QImage ReadPictureFile(const std::string& absolutePath) {
+  QImage image;
+  ReadPictureFile(absolutePath, image);
+  return image;
+}
+
+Ref<Picture> FolderItem::OpenAsPicture() const {
+  QImage image = ReadPictureFile(path_);
   if (image.isNull()) return nullptr;
   return MakeRef<Picture>(std::move(image));
 }

@@ -3,6 +3,7 @@
 // Folder items: a reference to a file or folder by absolute path; it may name a file that does
 // not exist yet.
 
+#include <QImage>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,13 @@ class FolderItem : public Object {
  private:
   std::string path_;
 };
+
+// What OpenAsPicture decodes for the item of that absolute path: a null image when it is no
+// readable picture. Touches no framework object, so it may run on any thread.
+QImage ReadPictureFile(const std::string& absolutePath);
+// The same into `image`, whose memory is used again when its size and format fit; false, and
+// `image` null, when the file is no readable picture.
+bool ReadPictureFile(const std::string& absolutePath, QImage& image);
 
 // The root folder of volume `index` (0 is "/"); absent for any other index.
 Ref<FolderItem> Volume(std::int32_t index);

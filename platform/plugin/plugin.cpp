@@ -175,9 +175,13 @@ std::vector<std::string> SkippedPluginLibraries() {
   return out;
 }
 
-Value CallPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_value> args) {
-  if (!entrypoint.routine)
-    throw PluginException("plug-in routine not bound: " + entrypoint.declaration);
+PluginOutcome RunPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_value> args) {
+  PluginOutcome outcome;
+  if (!entrypoint.routine) {
+    outcome.failed = true;
+    outcome.message = "plug-in routine not bound: " + entrypoint.declaration;
+    return outcome;
+  }
   ft_plugin_call call{};
   call.declaration = entrypoint.declaration.c_str();
   call.args = args.data();
@@ -185,11 +189,31 @@ Value CallPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_v
   call.result.kind = FT_VALUE_NONE;
   if (entrypoint.routine(&call) != 0) {
     call.error[sizeof call.error - 1] = '\0';
-    std::string message(call.error);
-    if (message.empty()) message = "plug-in routine failed: " + entrypoint.declaration;
-    throw PluginException(std::move(message));
+    outcome.failed = true;
+    outcome.message = call.error;
+    if (outcome.message.empty())
+      outcome.message = "plug-in routine failed: " + entrypoint.declaration;
+    return outcome;
   }
-  return ResultValue(call, entrypoint.declaration);
+  outcome.result = call.result;
+  // A returned string stays valid only until the library's next call.
+  if (call.result.kind == FT_VALUE_STRING && call.result.as.string.data) {
+    outcome.text.assign(call.result.as.string.data, call.result.as.string.size);
+    outcome.textCopied = true;
+  }
+  return outcome;
+}
+
+Value PluginOutcomeValue(const PluginOutcome& outcome, const std::string& declaration) {
+  if (outcome.failed) throw PluginException(outcome.message);
+  ft_plugin_call call{};
+  call.result = outcome.result;
+  if (outcome.textCopied) call.result.as.string.data = outcome.text.data();
+  return ResultValue(call, declaration);
+}
+
+Value CallPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_value> args) {
+  return PluginOutcomeValue(RunPluginRoutine(entrypoint, args), entrypoint.declaration);
 }
 
 ft_value PluginNone() {

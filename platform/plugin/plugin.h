@@ -65,6 +65,19 @@ std::vector<std::string> SkippedPluginLibraries();
 // message.
 Value CallPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_value> args);
 
+// What one routine gave, copied out of the call and holding no framework object, so that the
+// routine may run on another thread and its result be made into a value on the loop's.
+struct PluginOutcome {
+  bool failed = false;
+  std::string message;  // the routine's failure
+  ft_value result{};    // a string result's text is in `text`
+  std::string text;
+  bool textCopied = false;
+};
+PluginOutcome RunPluginRoutine(const PluginEntrypoint& entrypoint, std::span<const ft_value> args);
+// The outcome as CallPluginRoutine gives it: its value, or PluginException on failure.
+Value PluginOutcomeValue(const PluginOutcome& outcome, const std::string& declaration);
+
 // Arguments for plug-in calls. Strings and images point into the caller's storage, which must
 // outlive the call.
 ft_value PluginNone();

@@ -9,7 +9,9 @@ namespace fw {
 // The toolkit's 32-bit formats are B, G, R, A in memory only on little-endian machines.
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
 
-PluginPicture::PluginPicture(const Picture& picture) : pixels_(picture.Image()) {
+PluginPicture::PluginPicture(const Picture& picture) : PluginPicture(picture.Image()) {}
+
+PluginPicture::PluginPicture(QImage pixels) : pixels_(std::move(pixels)) {
   // Premultiplied pixels read without their alpha are the picture drawn over black.
   if (pixels_.format() != QImage::Format_RGB32 &&
       pixels_.format() != QImage::Format_ARGB32_Premultiplied)

@@ -14,6 +14,8 @@ class PluginPicture {
   // Shares the picture's pixels when they are laid out as plug-ins read them already, and
   // converts them otherwise; transparent parts come out over black.
   explicit PluginPicture(const Picture& picture);
+  // The same for the pixels alone; touches no framework object, so any thread may make it.
+  explicit PluginPicture(QImage pixels);
   // The argument for the call; valid while this object lives.
   ft_value Argument() const;
 
