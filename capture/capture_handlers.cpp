@@ -6,6 +6,7 @@
 
 #include "platform/dialogs/dialogs.h"
 #include "platform/files/picture.h"
+#include "platform/net/error_codes.h"
 #include "platform/text/text.h"
 #include "window/window1.h"
 
@@ -33,10 +34,6 @@ fw::Ref<fw::Date> ScheduleDate(const std::vector<std::string>& pieces) {
   d->SetSecond(piece(5));
   return d;
 }
-
-// The code shown for an answer that came incomplete: no header block, or a body shorter than
-// its Content-length.
-constexpr std::int32_t kIncompleteAnswer = 74;
 
 std::string ErrorText(std::int32_t code) { return "Error code " + fw::Str(code) + " has occurred."; }
 
@@ -156,13 +153,13 @@ void Window1::Socket1_DownloadComplete(const std::string&, std::int32_t httpStat
 
   // The file is kept as it came, but a camera that fails must not look as if all were well.
   if (httpStatus == 0) {
-    nummer()->SetText(ErrorText(kIncompleteAnswer));
+    nummer()->SetText(ErrorText(fw::http_error::kIncompleteAnswer));
   } else if (httpStatus < 200 || httpStatus > 299) {
     nummer()->SetText(ErrorText(httpStatus));
   } else {
     auto socket = Socket1();
     if (socket->BytesReceived() < socket->ContentLength())
-      nummer()->SetText(ErrorText(kIncompleteAnswer));
+      nummer()->SetText(ErrorText(fw::http_error::kIncompleteAnswer));
   }
 
   if (aktuellsave && aktuellsave->Exists()) {

@@ -13,58 +13,21 @@
 #include "platform/object/classes.h"
 #include "platform/object/delegate.h"
 #include "platform/files/folder_item.h"
+#include "platform/net/download_target.h"
+#include "platform/net/http_address.h"
+#include "platform/net/internet_headers.h"
 
 class QObject;
 
 namespace fw {
 
-// Response (or request) headers: ordered name/value pairs; names match ignoring letter case.
-class InternetHeaders : public Object {
-  FW_CLASS_HANDLE()
-  void AppendHeader(const std::string& name, const std::string& value);
-  // Replaces the first header of that name (dropping the others), or appends it.
-  void SetHeader(const std::string& name, const std::string& value);
-  void DeleteHeader(const std::string& name);
-  void DeleteAllHeaders();
-  std::int32_t Count() const;
-  // 0-based; an index out of range raises OutOfBoundsException.
-  std::string Name(std::int32_t index) const;
-  std::string Value(std::int32_t index) const;
-  // The first header of that name; empty when there is none.
-  std::string Value(const std::string& name) const;
-  // "Name: value" lines, each ended by CR LF.
-  std::string Source() const;
-
-  // Reads the lines of a header block after its first line; folded lines continue a value.
-  static Ref<InternetHeaders> Parse(const std::string& lines);
-
- private:
-  std::vector<std::pair<std::string, std::string>> headers_;
-};
-
-// The parts of a web address that a GET uses.
-struct HttpAddress {
-  std::string host;
-  std::uint16_t port = 80;
-  std::string hostHeader;  // the host, with ":port" when the address names a port
-  std::string path;        // request target, "/" when the address has no path
-  std::int32_t error = 0;  // non-zero when the address cannot be used (see the error table)
-};
-HttpAddress ParseHttpAddress(const std::string& address);
-
 class HTTPSocket : public Object, public EventSource {
   FW_CLASS_HANDLE()
-  // Error codes of the socket besides the socket errors of the table in the source.
-  static constexpr std::int32_t kFileNotPrepared = 1;
-  static constexpr std::int32_t kFileWriteFailed = 5;
-  static constexpr std::int32_t kBadAddress = 22;
-  static constexpr std::int32_t kTimedOut = 110;
-
   HTTPSocket();
   ~HTTPSocket() override;
 
   // Starts downloading the address into the file and returns at once (see the source for the
-  // events). A download still running is dropped first, its file closed with what it holds.
+  // events; error_codes.h has the codes of Error). A download still running is dropped first, its file closed with what it holds.
   // A download that ends in Error removes the file if Get created it and it is still empty.
   void Get(const std::string& url, const Ref<FolderItem>& file);
   // Drops the running download, if any; it raises no further event. Its file, cut short, is
@@ -108,8 +71,6 @@ class HTTPSocket : public Object, public EventSource {
 
  private:
   struct Transfer;
-  // What stays of a download's file when it ends without DownloadComplete.
-  enum class FileFate { Keep, RemoveIfNewAndEmpty, Remove };
 
   void Pump();
   void Step(const std::shared_ptr<Transfer>& t);

@@ -9,13 +9,6 @@ namespace fw {
 
 namespace {
 
-std::string Trim(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
 Value InvokeMethod(const Delegate& d, std::span<const Value> arguments, std::size_t arity) {
   if (arguments.size() != arity)
     throw RuntimeException("delegate " + d.signature + " called with " +
@@ -59,13 +52,13 @@ Value Delegate::IM_Invoke_StringInt32HeadersFile(const Delegate& d, std::span<co
 }
 
 std::vector<std::string> SignatureTypes(std::string_view signature) {
-  std::string inner = Trim(signature);
+  std::string inner = Trim(signature, " ");
   if (inner.size() < 2 || inner.front() != '(' || inner.back() != ')')
     throw RuntimeException("not a signature: " + std::string(signature));
-  inner = Trim(std::string_view(inner).substr(1, inner.size() - 2));
+  inner = Trim(std::string_view(inner).substr(1, inner.size() - 2), " ");
   std::vector<std::string> types;
   if (inner.empty()) return types;
-  for (const auto& piece : Split(inner, ",")) types.push_back(Trim(piece));
+  for (const auto& piece : Split(inner, ",")) types.push_back(Trim(piece, " "));
   return types;
 }
 

@@ -91,6 +91,22 @@ std::string Right(std::string_view text, std::int32_t count) {
   return QString::fromUcs4(reinterpret_cast<const char32_t*>(tail.constData()), tail.size()).toUtf8().toStdString();
 }
 
+std::string Trim(std::string_view text, std::string_view blanks) {
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
+}
+
+std::int64_t LeadingNumber(std::string_view text) {
+  std::int64_t n = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) break;
+    if (n > (std::numeric_limits<std::int64_t>::max() - 9) / 10) return std::numeric_limits<std::int64_t>::max();
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 std::vector<std::string> Split(std::string_view text, std::string_view separator) {
   std::vector<std::string> pieces;
   if (separator.empty()) {

@@ -28,6 +28,12 @@ std::int32_t InStr(std::string_view text, std::string_view find);
 // The last `count` characters (not bytes) of the text; the whole text when it is shorter.
 std::string Right(std::string_view text, std::int32_t count);
 
+// The text without the leading and trailing characters that are among `blanks`.
+std::string Trim(std::string_view text, std::string_view blanks);
+
+// The leading decimal digits of the text as a number, saturating; 0 when there are none.
+std::int64_t LeadingNumber(std::string_view text);
+
 // Pieces between separators, indexed from 0; an empty text gives one empty piece.
 std::vector<std::string> Split(std::string_view text, std::string_view separator);
 
