@@ -268,6 +268,11 @@ bool RunCase(const Case& c, const std::string& driver, int pairs, int images, co
                 Reported(ft.output, "handler_ms") / 1000.0, late,
                 Reported(ft.output, "late_max_from_ms") / 1000.0,
                 Reported(ft.output, "late_max_at_ms") / 1000.0, Reported(ft.output, "ticks"));
+    // The encoder's work follows what it is given: alike movies mean alike pictures.
+    std::error_code sizeError;
+    std::printf("  movie sizes: ffmpeg %.1f MB, Frametide %.1f MB\n",
+                static_cast<double>(fs::file_size(ffMovie, sizeError)) / 1e6,
+                static_cast<double>(fs::file_size(ftMovie, sizeError)) / 1e6);
     std::fflush(stdout);
     if (!ff.exitedCleanly || !fs::exists(ffMovie)) {
       std::printf("ffmpeg made no movie\n");
