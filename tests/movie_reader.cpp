@@ -19,15 +19,26 @@ struct Closer {
   void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
 
+using Format = std::unique_ptr<AVFormatContext, Closer>;
+
+// The movie opened with its streams probed; empty when it has no video stream.
+Format OpenVideo(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+  Format format(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0 ||
+      av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) < 0)
+    return nullptr;
+  return format;
+}
+
 }  // namespace
 
 std::optional<MovieFacts> ReadMovie(const std::string& path, int lumaOfFrame) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  std::unique_ptr<AVFormatContext, Closer> format(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return std::nullopt;
+  const auto format = OpenVideo(path);
+  if (!format) return std::nullopt;
+  AVFormatContext* raw = format.get();
   const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) return std::nullopt;
   const AVStream* stream = raw->streams[index];
   const AVCodecParameters* par = stream->codecpar;
 
@@ -130,12 +141,10 @@ std::optional<MovieBoxes> ReadBoxes(const std::string& path) {
 }
 
 std::optional<std::vector<std::uint8_t>> LumaAfterSeek(const std::string& path, double seconds) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  std::unique_ptr<AVFormatContext, Closer> format(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return std::nullopt;
+  const auto format = OpenVideo(path);
+  if (!format) return std::nullopt;
+  AVFormatContext* raw = format.get();
   const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) return std::nullopt;
   const AVStream* stream = raw->streams[index];
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   std::unique_ptr<AVCodecContext, Closer> decoder(avcodec_alloc_context3(codec));

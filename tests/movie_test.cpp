@@ -25,6 +25,7 @@
 #include "movie/qt_video_track.h"
 #include "platform/plugin/plugin.h"
 #include "tests/movie_reader.h"
+#include "tests/plugin_failure.h"
 #include "tests/window_fixture.h"
 
 namespace {
@@ -121,17 +122,6 @@ struct MovieTest : WindowFixture {
   }
   void Press() { window->PushButton2_Action(); }
 };
-
-// The message of the PluginException the call raises, or "" when it raises none.
-template <class F>
-std::string PluginFailure(F&& call) {
-  try {
-    call();
-  } catch (const fw::PluginException& e) {
-    return e.Message();
-  }
-  return {};
-}
 
 // Kind, title, prompt, button caption, initial folder, suggested name.
 auto Fields(const fw::DialogRequest& r) {

@@ -10,6 +10,7 @@
 
 #include "movie/plugin_entrypoints.h"
 #include "platform/plugin/plugin.h"
+#include "tests/plugin_failure.h"
 
 namespace {
 
@@ -19,17 +20,6 @@ using frametide::PluginDeclarations;
 std::string TestPluginFolder() { return FRAMETIDE_TEST_PLUGIN_DIR; }
 
 std::string Text(const fw::Value& v) { return fw::FromValue<std::string>(v); }
-
-// The message of the PluginException the call raises, or "" when it raises none.
-template <class F>
-std::string PluginFailure(F&& call) {
-  try {
-    call();
-  } catch (const fw::PluginException& e) {
-    return e.Message();
-  }
-  return {};
-}
 
 // Every declaration, in entry order: the functions, then each class's members.
 const std::vector<std::string> kExpectedDeclarations = {
