@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 JOBS=$(nproc 2>/dev/null || echo 4)
 FUZZ_SECONDS=${FRAMETIDE_FUZZ_SECONDS:-60}
 
-BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev
+BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev
                 libavcodec-dev libavformat-dev libswscale-dev libavutil-dev)
 TEST_PACKAGES=(libgtest-dev clang libclang-rt-14-dev locales)
 BENCH_PACKAGES=(xvfb ffmpeg)

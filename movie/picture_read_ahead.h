@@ -6,12 +6,14 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/object/object.h"
+#include "platform/files/jpeg_samples.h"
 #include "platform/files/picture.h"
 
 namespace frametide {
@@ -35,10 +37,14 @@ class PictureReadAhead {
     std::size_t index = 0;
     std::string path;  // empty: the list's path gives no file item
     bool taken = false, read = false;
-    QImage image;
+    std::shared_ptr<fw::JpegSamples> samples;  // a JPEG as stored, or else
+    QImage image;                              // the picture as the toolkit reads it
   };
   void ReadAhead();  // loop thread
   void Decode();     // decoding threads
+  // Memory of an earlier picture that nothing else holds any more; under the lock.
+  std::shared_ptr<fw::JpegSamples> FreeSamples();
+  QImage FreeImage();
 
   std::vector<std::string> paths_;
   std::size_t next_ = 0;  // the next entry to read ahead
@@ -47,6 +53,9 @@ class PictureReadAhead {
   std::deque<Entry> ahead_;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
+  // Every picture decoded here, for its memory: used memory does not fault in page by page.
+  std::vector<std::shared_ptr<fw::JpegSamples>> samplesMade_;
+  std::vector<QImage> imagesMade_;
 };
 
 }  // namespace frametide

@@ -25,33 +25,13 @@ struct Job {
   fw::PluginEntrypoint entrypoint;  // copied on the loop thread: the table is a framework object
   std::vector<ft_value> args;
   std::deque<std::string> texts;  // the string arguments' own copies
-  QImage pixels;                  // a handed-off picture, made into the last argument
+  // A handed-off picture, made into the last argument: its samples, or else its pixels.
+  std::shared_ptr<const fw::JpegSamples> samples;
+  QImage pixels;
   bool handedOff = false;
   bool done = false;
   fw::PluginOutcome outcome;
 };
-
-// Pictures kept for their memory. A new picture's memory is fresh from the system and every page
-// of it faults in when first written; decoding into used memory saves that.
-constexpr std::size_t kSparePictures = 2;
-
-struct Spares {
-  std::mutex mutex;
-  std::vector<QImage> pictures;
-};
-
-Spares& SparePictures() {
-  static auto* spares = new Spares;
-  return *spares;
-}
-
-void KeepSpare(QImage& picture) {
-  // Shared still (the loop has not let go of it yet): it is not ours to write into.
-  if (picture.isNull() || !picture.isDetached()) return;
-  Spares& spares = SparePictures();
-  const std::lock_guard lock(spares.mutex);
-  if (spares.pictures.size() < kSparePictures) spares.pictures.push_back(std::move(picture));
-}
 
 // One thread for every plug-in call, for the life of the process: never joined, so a call
 // still running when the process ends holds nothing up.
@@ -112,13 +92,11 @@ class Worker {
       }
       if (!drop) {
         if (job->handedOff) {
-          {
-            // Converted here if the plug-in needs other pixels, off the loop thread.
-            const fw::PluginPicture picture(job->pixels);
-            job->args.push_back(picture.Argument());
-            job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
-          }
-          KeepSpare(job->pixels);
+          // Converted here if the plug-in needs other pixels, off the loop thread.
+          const fw::PluginPicture picture = job->samples ? fw::PluginPicture(job->samples)
+                                                         : fw::PluginPicture(job->pixels);
+          job->args.push_back(picture.Argument());
+          job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
         } else {
           job->outcome = fw::RunPluginRoutine(job->entrypoint, job->args);
         }
@@ -174,22 +152,14 @@ fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
   return fw::PluginOutcomeValue(job->outcome, job->entrypoint.declaration);
 }
 
-QImage TakeSparePicture() {
-  Spares& spares = SparePictures();
-  const std::lock_guard lock(spares.mutex);
-  if (spares.pictures.empty()) return {};
-  QImage picture = std::move(spares.pictures.back());
-  spares.pictures.pop_back();
-  return picture;
-}
-
 void DropHandedOffPictures() { Worker::Instance().DropHandedOff(); }
 
-void HandOffMoviePicture(std::size_t entry, void* track, QImage pixels) {
+void HandOffMoviePicture(std::size_t entry, void* track, const fw::Picture& picture) {
   Worker& worker = Worker::Instance();
   const std::shared_ptr<Job> job = MakeJob(entry, {fw::PluginHandleArg(track)});
   job->handedOff = true;
-  job->pixels = std::move(pixels);
+  job->samples = picture.Samples();
+  if (!job->samples) job->pixels = picture.Image();
   RaiseHandedOffFailure(worker);
   fw::WaitOnLoop([&] { return worker.Room(); });
   RaiseHandedOffFailure(worker);

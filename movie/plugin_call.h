@@ -2,10 +2,10 @@
 
 // Calls into the movie plug-in without holding up the event loop.
 
-#include <QImage>
 #include <cstddef>
 #include <vector>
 
+#include "platform/files/picture.h"
 #include "platform/plugin/plugin_abi.h"
 #include "platform/object/value.h"
 
@@ -21,14 +21,11 @@ namespace frametide {
 fw::Value CallMoviePlugin(std::size_t entry, const std::vector<ft_value>& args,
                           bool yieldsToQuit = true);
 
-// Hands `pixels` to the routine of `entry` (AppendPicture) for `track` and returns without
-// waiting for it, unless a few are still in hand. Its failure is raised by the next call made
-// here; the pictures handed off after a failure are dropped.
-void HandOffMoviePicture(std::size_t entry, void* track, QImage pixels);
-
-// A picture's memory that the plug-in is done with and nothing else holds, for the next picture
-// to be decoded into; null when there is none. Any thread.
-QImage TakeSparePicture();
+// Hands `picture` (its JPEG samples if it has them, else its pixels, shared and not copied) to
+// the routine of `entry` (AppendPicture) for `track` and returns without waiting for it, unless
+// a few are still in hand. Its failure is raised by the next call made here; the pictures
+// handed off after a failure are dropped.
+void HandOffMoviePicture(std::size_t entry, void* track, const fw::Picture& picture);
 
 // Drops the pictures handed off and not yet taken: their movie is being abandoned.
 void DropHandedOffPictures();

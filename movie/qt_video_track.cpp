@@ -19,7 +19,7 @@ void QTVideoTrack::AppendPicture(const fw::Ref<fw::Picture>& picture) {
   if (!handle_) throw fw::NilObjectException("the video track is closed");
   if (!picture) throw fw::NilObjectException("AppendPicture was given no picture");
   // Shared, not copied: the pixels stay with the plug-in's thread until it has taken them.
-  HandOffMoviePicture(plugin_entry::QTVideoTrackAppendPicture, handle_, picture->Image());
+  HandOffMoviePicture(plugin_entry::QTVideoTrackAppendPicture, handle_, *picture);
 }
 
 void QTVideoTrack::Close() {

@@ -129,8 +129,13 @@ int AppendPicture(ft_plugin_call* call) {
   Track* track = Handles().Find<Track>(call->args[0]);
   if (!track) return Fail(call, "AppendPicture was not given a video track of this plug-in");
   const ft_image& image = call->args[1].as.image;
+  if (image.layout != FT_IMAGE_BGRA && image.layout != FT_IMAGE_YCBCR_420)
+    return Fail(call, "AppendPicture was given a picture laid out in a way this plug-in cannot read");
+  const bool planar = image.layout == FT_IMAGE_YCBCR_420;
   if (image.width < 1 || image.height < 1 || !image.pixels ||
-      image.bytes_per_row < 4 * static_cast<std::int64_t>(image.width))
+      image.bytes_per_row < (planar ? 1 : 4) * static_cast<std::int64_t>(image.width) ||
+      (planar && (!image.cb || !image.cr ||
+                  image.chroma_bytes_per_row < (static_cast<std::int64_t>(image.width) + 1) / 2)))
     return Fail(call, "AppendPicture was given an empty or malformed picture");
   return Guarded(call, [&] {
     track->encoder.Append(image);

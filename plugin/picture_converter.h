@@ -1,6 +1,8 @@
 #pragma once
 
-// Turns the application's BGRA pictures into the encoder's yuv420p frames.
+// Turns the application's pictures (BGRA, or a JPEG's samples) into the encoder's yuv420p frames.
+
+#include <cstdint>
 
 #include "platform/plugin/plugin_abi.h"
 
@@ -21,7 +23,12 @@ class PictureConverter {
   void Convert(const ft_image& image, int width, int height, AVFrame& frame);
 
  private:
-  SwsContext* scaler_ = nullptr;
+  // A JPEG's samples at the frame's size only change range.
+  static void CopyToVideoRange(const ft_image& image, std::uint8_t* const target[4],
+                               const int targetStride[4]);
+
+  SwsContext* scaler_ = nullptr;        // from BGRA
+  SwsContext* planarScaler_ = nullptr;  // from a JPEG's samples
 };
 
 }  // namespace movie_engine

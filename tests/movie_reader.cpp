@@ -60,10 +60,16 @@ std::optional<MovieFacts> ReadMovie(const std::string& path, int lumaOfFrame) {
   std::unique_ptr<AVFrame, Closer> frame(av_frame_alloc());
   auto receive = [&] {
     while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      if (facts.decoded == lumaOfFrame)
-        for (int y = 0; y < frame->height; ++y)
-          facts.luma.insert(facts.luma.end(), frame->data[0] + y * frame->linesize[0],
-                            frame->data[0] + y * frame->linesize[0] + frame->width);
+      if (facts.decoded == lumaOfFrame) {
+        const auto plane = [&](std::vector<std::uint8_t>& to, int index, int width, int rows) {
+          for (int y = 0; y < rows; ++y)
+            to.insert(to.end(), frame->data[index] + y * frame->linesize[index],
+                      frame->data[index] + y * frame->linesize[index] + width);
+        };
+        plane(facts.luma, 0, frame->width, frame->height);
+        plane(facts.cb, 1, (frame->width + 1) / 2, (frame->height + 1) / 2);
+        plane(facts.cr, 2, (frame->width + 1) / 2, (frame->height + 1) / 2);
+      }
       ++facts.decoded;
     }
   };

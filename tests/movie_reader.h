@@ -15,6 +15,7 @@ struct MovieFacts {
   int frames = 0;                  // frames of the video track
   int decoded = 0;                 // frames that decoded
   std::vector<std::uint8_t> luma;  // brightness of the frame asked for, row by row
+  std::vector<std::uint8_t> cb, cr;  // its colour, at half the width and height
 };
 
 // Absent when the file does not open as a movie with a video track.

@@ -246,6 +246,37 @@ TEST_F(MovieTest, ManyEntriesKeepTheirOrderSkipsAndProgress) {
   }
 }
 
+TEST_F(MovieTest, ColoursComeOutInVideoRangeWhicheverWayAPictureIsRead) {
+  // A JPEG's own samples at the frame's size, the same colour read by the toolkit (a PNG under
+  // a .jpg name), and a JPEG of another size, fitted.
+  const QColor colour(200, 60, 40);
+  const QString shots = MakeFolder("colours");
+  WriteJpeg(shots + "/a.jpg", 64, 48, colour);
+  QImage png(64, 48, QImage::Format_RGB32);
+  png.fill(colour);
+  ASSERT_TRUE(png.save(shots + "/b.jpg", "PNG"));
+  WriteJpeg(shots + "/c.jpg", 128, 48, colour);
+  Press();
+  ASSERT_EQ(messages, std::vector<std::string>{"all done"});
+
+  // BT.601 in video range.
+  const double r = colour.redF(), g = colour.greenF(), b = colour.blueF();
+  const double y = 16 + 65.481 * r + 128.553 * g + 24.966 * b;
+  const double cb = 128 - 37.797 * r - 74.203 * g + 112.0 * b;
+  const double cr = 128 + 112.0 * r - 93.786 * g - 18.214 * b;
+  for (int frame = 0; frame < 3; ++frame) {
+    const auto movie = ReadMovie(Movie(), frame);
+    ASSERT_TRUE(movie && movie->luma.size() == 64u * 48u && movie->cb.size() == 32u * 24u);
+    EXPECT_NEAR(movie->luma[24 * 64 + 32], y, 4) << frame;
+    EXPECT_NEAR(movie->cb[12 * 32 + 16], cb, 4) << frame;
+    EXPECT_NEAR(movie->cr[12 * 32 + 16], cr, 4) << frame;
+    if (frame == 2) {  // black above the fitted picture
+      EXPECT_NEAR(movie->luma[2 * 64 + 32], 16, 4);
+      EXPECT_NEAR(movie->cr[1 * 32 + 16], 128, 4);
+    }
+  }
+}
+
 TEST_F(MovieTest, OddSizesAndAFolderWhosePathHoldsJpg) {
   const QString holiday = MakeFolder("holiday.jpg");
   WriteJpeg(holiday + "/p1", 33, 25, Qt::green);

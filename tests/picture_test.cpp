@@ -119,3 +119,119 @@ TEST(Picture, ClassTablesReachSizesAndDrawing) {
 }
 
 }  // namespace
+
+// ----- A JPEG's own samples ------------------------------------------------------------------
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace {
+
+// A JPEG of `image` with its colour stored at 1 / h of the width and 1 / v of the height, or
+// with no colour at all: the toolkit always writes half width and half height.
+bool WriteJpeg(const QString& path, const QImage& image, int h, int v, bool grey = false) {
+  std::FILE* file = std::fopen(path.toLocal8Bit().constData(), "wb");
+  if (!file) return false;
+  jpeg_compress_struct info;
+  jpeg_error_mgr error;
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = static_cast<JDIMENSION>(image.width());
+  info.image_height = static_cast<JDIMENSION>(image.height());
+  info.input_components = grey ? 1 : 3;
+  info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  if (!grey) info.comp_info[0].h_samp_factor = h, info.comp_info[0].v_samp_factor = v;
+  jpeg_start_compress(&info, TRUE);
+  const QImage rows = image.convertToFormat(grey ? QImage::Format_Grayscale8
+                                                 : QImage::Format_RGB888);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rows.constScanLine(static_cast<int>(info.next_scanline)));
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  return std::fclose(file) == 0;
+}
+
+// Smooth colour everywhere, so that ways of spreading colour samples over pixels differ little.
+QImage Gradient(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y, qRgb(40 + 160 * x / width, 200 - 150 * y / height, 90));
+  return image;
+}
+
+int LargestDifference(const QImage& a, const QImage& b) {
+  int largest = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))});
+    }
+  return largest;
+}
+
+TEST(JpegSamples, HalfSizeColourIsReadAsStoredAndDrawnAsTheToolkitDrawsIt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  fw::JpegSamples samples;
+  for (const QSize size : {QSize(64, 48), QSize(33, 25), QSize(1, 1)}) {
+    const QString path = dir.filePath("p.jpg");
+    ASSERT_TRUE(Gradient(size.width(), size.height()).save(path, "JPEG", 95));
+    ASSERT_TRUE(fw::ReadJpegSamples(path.toStdString(), samples)) << size.width();
+    EXPECT_EQ(QSize(samples.width, samples.height), size);
+    const QImage read(path);
+    EXPECT_LE(LargestDifference(fw::JpegSamplesImage(samples), read), 6) << size.width();
+
+    // A picture made of them is its samples until something is drawn into it.
+    const auto shared = std::make_shared<const fw::JpegSamples>(samples);
+    const auto picture = fw::MakeRef<Picture>(shared);
+    EXPECT_EQ(QSize(picture->Width(), picture->Height()), size);
+    EXPECT_EQ(std::as_const(*picture).Image().size(), size);
+    EXPECT_EQ(picture->Samples(), shared);
+    QPainter(&picture->Image()).fillRect(0, 0, 1, 1, Qt::black);
+    EXPECT_EQ(picture->Samples(), nullptr);
+    EXPECT_EQ(At(picture, 0, 0), QColor(Qt::black));
+  }
+  // Mid grey is Y, Cb and Cr at the middle of the full range.
+  const QString grey = dir.filePath("grey.jpg");
+  QImage flat(16, 16, QImage::Format_RGB32);
+  flat.fill(QColor(128, 128, 128));
+  ASSERT_TRUE(flat.save(grey, "JPEG", 95));
+  ASSERT_TRUE(fw::ReadJpegSamples(grey.toStdString(), samples));
+  EXPECT_NEAR(samples.y[8 * samples.lumaBytesPerRow + 8], 128, 1);
+  EXPECT_NEAR(samples.cb[4 * samples.chromaBytesPerRow + 4], 128, 1);
+  EXPECT_NEAR(samples.cr[4 * samples.chromaBytesPerRow + 4], 128, 1);
+}
+
+TEST(JpegSamples, OtherLayoutsAndDamagedFilesAreLeftToTheToolkit) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QImage image = Gradient(40, 30);
+  ASSERT_TRUE(WriteJpeg(dir.filePath("444.jpg"), image, 1, 1));
+  ASSERT_TRUE(WriteJpeg(dir.filePath("422.jpg"), image, 2, 1));
+  ASSERT_TRUE(WriteJpeg(dir.filePath("grey.jpg"), image, 1, 1, true));
+  ASSERT_TRUE(WriteJpeg(dir.filePath("420.jpg"), image, 2, 2));
+  ASSERT_TRUE(image.save(dir.filePath("png.jpg"), "PNG"));
+  QFile whole(dir.filePath("420.jpg"));
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+  QFile cut(dir.filePath("cut.jpg"));
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly) && cut.write(whole.read(whole.size() / 2)) > 0);
+  cut.close();
+  QFile(dir.filePath("empty.jpg")).open(QIODevice::WriteOnly);
+
+  fw::JpegSamples samples;
+  EXPECT_TRUE(fw::ReadJpegSamples(dir.filePath("420.jpg").toStdString(), samples));
+  for (const char* name : {"444.jpg", "422.jpg", "grey.jpg", "png.jpg", "cut.jpg", "empty.jpg",
+                           "missing.jpg", ""})
+    EXPECT_FALSE(fw::ReadJpegSamples(dir.filePath(name).toStdString(), samples)) << name;
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <string>
+#include <utility>
 
 #include "platform/object/classes.h"
 
@@ -26,6 +27,19 @@ PropertyDeclaration ReadOnly(std::string className, std::string name, PropertyTy
 }  // namespace
 
 Picture::Picture(QImage image) : image_(std::move(image)) {}
+
+Picture::Picture(std::shared_ptr<const JpegSamples> samples) : samples_(std::move(samples)) {}
+
+const QImage& Picture::Image() const {
+  if (samples_ && image_.isNull()) image_ = JpegSamplesImage(*samples_);
+  return image_;
+}
+
+QImage& Picture::Image() {
+  std::as_const(*this).Image();
+  samples_.reset();
+  return image_;
+}
 
 // A new context each time; it keeps the picture alive while it is held.
 Ref<Graphics> Picture::GraphicsContext() { return MakeRef<Graphics>(Ref<Picture>(this)); }

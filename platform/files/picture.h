@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/files/jpeg_samples.h"
 #include "platform/object/object.h"
 
 namespace fw {
@@ -15,14 +16,20 @@ class Graphics;
 class Picture : public Object {
   FW_CLASS_HANDLE()
   explicit Picture(QImage image = {});
-  std::int32_t Width() const { return image_.width(); }
-  std::int32_t Height() const { return image_.height(); }
+  // A JPEG's samples, turned into RGB only when the picture is first drawn or drawn into.
+  explicit Picture(std::shared_ptr<const JpegSamples> samples);
+  std::int32_t Width() const { return samples_ ? samples_->width : image_.width(); }
+  std::int32_t Height() const { return samples_ ? samples_->height : image_.height(); }
   Ref<Graphics> GraphicsContext();  // `Picture.Graphics`
-  const QImage& Image() const { return image_; }
-  QImage& Image() { return image_; }
+  const QImage& Image() const;
+  // For drawing into: the samples no longer tell what the picture shows.
+  QImage& Image();
+  // The samples the picture was read as, while nothing has been drawn into it.
+  const std::shared_ptr<const JpegSamples>& Samples() const { return samples_; }
 
  private:
-  QImage image_;
+  mutable QImage image_;
+  std::shared_ptr<const JpegSamples> samples_;
 };
 
 // A new picture of that size and bit depth (32: ARGB, transparent; others: RGB, white).

@@ -254,7 +254,7 @@ ft_value PluginImage(std::int32_t width, std::int32_t height, std::int32_t bytes
                      const std::uint8_t* bgraPixels) {
   ft_value v{};
   v.kind = FT_VALUE_IMAGE;
-  v.as.image = ft_image{width, height, bytesPerRow, bgraPixels};
+  v.as.image = ft_image{width, height, bytesPerRow, bgraPixels, FT_IMAGE_BGRA, 0, nullptr, nullptr};
   return v;
 }
 

@@ -19,7 +19,8 @@
  *  - Strings, images and handles passed in args belong to the caller and are valid only during
  *    the call. A string or image the routine returns in result must stay valid until the next
  *    call of any routine of the same library; the application copies it before then.
- *  - Image pixels are 8-bit B, G, R, A in that order, rows top to bottom, bytes_per_row apart.
+ *  - Image pixels are 8-bit B, G, R, A in that order, rows top to bottom, bytes_per_row apart,
+ *    unless the image's layout says otherwise (see ft_image_layout).
  *  - The table and the declaration texts stay valid while the library is loaded; the
  *    application never unloads a plug-in.
  */
@@ -51,11 +52,23 @@ typedef struct ft_string {
   size_t size;
 } ft_string;
 
+typedef enum ft_image_layout {
+  FT_IMAGE_BGRA = 0,
+  /* A JPEG's samples as stored: full-range Y (BT.601) in pixels, bytes_per_row apart; Cb and Cr
+     at half the width and height (rounded up), chroma_bytes_per_row apart. A plug-in that cannot
+     read a layout fails the call. */
+  FT_IMAGE_YCBCR_420 = 1
+} ft_image_layout;
+
 typedef struct ft_image {
   int32_t width;
   int32_t height;
   int32_t bytes_per_row;
-  const uint8_t* pixels; /* BGRA */
+  const uint8_t* pixels; /* BGRA, or Y */
+  int32_t layout;        /* ft_image_layout; 0 when left out */
+  int32_t chroma_bytes_per_row;
+  const uint8_t* cb;
+  const uint8_t* cr;
 } ft_image;
 
 typedef struct ft_value {

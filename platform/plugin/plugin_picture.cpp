@@ -9,7 +9,15 @@ namespace fw {
 // The toolkit's 32-bit formats are B, G, R, A in memory only on little-endian machines.
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
 
-PluginPicture::PluginPicture(const Picture& picture) : PluginPicture(picture.Image()) {}
+PluginPicture::PluginPicture(const Picture& picture) {
+  if (picture.Samples())
+    samples_ = picture.Samples();
+  else
+    *this = PluginPicture(picture.Image());
+}
+
+PluginPicture::PluginPicture(std::shared_ptr<const JpegSamples> samples)
+    : samples_(std::move(samples)) {}
 
 PluginPicture::PluginPicture(QImage pixels) : pixels_(std::move(pixels)) {
   // Premultiplied pixels read without their alpha are the picture drawn over black.
@@ -19,6 +27,15 @@ PluginPicture::PluginPicture(QImage pixels) : pixels_(std::move(pixels)) {
 }
 
 ft_value PluginPicture::Argument() const {
+  if (samples_) {
+    ft_value v = PluginImage(samples_->width, samples_->height, samples_->lumaBytesPerRow,
+                             samples_->y);
+    v.as.image.layout = FT_IMAGE_YCBCR_420;
+    v.as.image.chroma_bytes_per_row = samples_->chromaBytesPerRow;
+    v.as.image.cb = samples_->cb;
+    v.as.image.cr = samples_->cr;
+    return v;
+  }
   return PluginImage(pixels_.width(), pixels_.height(),
                      static_cast<std::int32_t>(pixels_.bytesPerLine()), pixels_.constBits());
 }
