@@ -302,6 +302,33 @@ TEST(ProgressBar, MaximumZeroIsBusyAndOutOfRangeValuesAreKeptButDrawnInRange) {
   EXPECT_EQ(q->value(), 25);
 }
 
+TEST(ProgressBar, ABarSetAtEveryStepIsPaintedWithTheWindowNotAtOnce) {
+  Fixture f;
+  auto bar = f.Add<fw::ProgressBar>("ProgressBar1");
+  QProgressBar* q = bar->Bar();
+  f.window->Show();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(q->isVisible());
+  struct PaintCount : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+  } count;
+  q->installEventFilter(&count);
+  // What a movie does for each frame: busy, then the share done.
+  for (int step = 1; step <= 50; ++step) {
+    bar->SetMaximum(0);
+    bar->SetMaximum(100);
+    bar->SetValue(step * 2);
+  }
+  EXPECT_EQ(count.paints, 0);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  EXPECT_EQ(count.paints, 1);
+  EXPECT_EQ(q->value(), 100);
+}
+
 TEST(Canvas, BackdropIsDrawnAtTheOriginAndReplacedWhenSet) {
   Fixture f;
   auto canvas = f.Add<fw::Canvas>("Canvas1");

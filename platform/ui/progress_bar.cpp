@@ -30,12 +30,17 @@ void ProgressBar::SetMaximum(std::int32_t v) {
 void ProgressBar::ApplyRange() {
   QProgressBar* bar = Bar();
   if (!bar) return;
+  // The toolkit's bar repaints at once on some changes; a loop that sets it for every step of
+  // its work would spend its time painting. Painted with the rest of the window instead.
+  const bool updates = bar->updatesEnabled();
+  bar->setUpdatesEnabled(false);
   if (maximum_ <= 0) {
     bar->setRange(0, 0);  // busy
-    return;
+  } else {
+    bar->setRange(0, maximum_);
+    bar->setValue(std::clamp(value_, 0, maximum_));
   }
-  bar->setRange(0, maximum_);
-  bar->setValue(std::clamp(value_, 0, maximum_));
+  bar->setUpdatesEnabled(updates);
 }
 
 const ClassRecord& ProgressBar::ClassHandle() {
