@@ -1,12 +1,43 @@
 #include "platform/ui/window_frame.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHideEvent>
 #include <QKeyEvent>
 
 #include "platform/ui/window.h"
 
 namespace fw::detail {
+
+namespace {
+
+// A screen shows at most about 60 pictures a second. A loop that refreshes the window at every
+// step of its work (hundreds a second) would otherwise spend its time painting, and an X
+// server as much again receiving the pictures.
+constexpr int kPaintIntervalMs = 16;
+
+}  // namespace
+
+WindowFrame::WindowFrame(Window* owner) : owner_(owner) {
+  paintLater_.setSingleShot(true);
+  paintLater_.callOnTimeout(this, [this] {
+    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+  });
+}
+
+// Painting what changed is asked of the window as one request; a request that comes too soon
+// after the last painting waits, and what changed meanwhile is painted with it.
+bool WindowFrame::event(QEvent* event) {
+  if (event->type() == QEvent::UpdateRequest) {
+    if (painted_.isValid() && painted_.elapsed() < kPaintIntervalMs) {
+      if (!paintLater_.isActive())
+        paintLater_.start(static_cast<int>(kPaintIntervalMs - painted_.elapsed()));
+      return true;
+    }
+    painted_.start();
+  }
+  return QMainWindow::event(event);
+}
 
 void WindowFrame::closeEvent(QCloseEvent* event) {
   if (owner_ && (owner_->ToolkitCloseRequested() || owner_->QuitInsteadOfClosing())) {

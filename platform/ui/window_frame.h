@@ -2,7 +2,9 @@
 
 // The top-level toolkit window behind a framework Window.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 
 namespace fw {
 
@@ -14,10 +16,11 @@ namespace detail {
 // owns: the framework window owns it.
 class WindowFrame : public QMainWindow {
  public:
-  explicit WindowFrame(Window* owner) : owner_(owner) {}
+  explicit WindowFrame(Window* owner);
   void Orphan() { owner_ = nullptr; }
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -26,6 +29,8 @@ class WindowFrame : public QMainWindow {
 
  private:
   Window* owner_;
+  QElapsedTimer painted_;  // since the window was last painted
+  QTimer paintLater_;
 };
 
 }  // namespace detail
