@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numeric>
 #include <string>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -101,14 +102,51 @@ H264Track::H264Track(MovieFile& movie, int width, int height, double frameRate)
     if (got < 0) throw MovieError("Not enough memory for a frame: " + AvError(got) + ".");
   }
   movie.AddVideoStream(c);
+  encoderThread_ = std::thread([this] { RunEncoder(); });
 }
 
 H264Track::~H264Track() {
-  if (pending_.valid()) pending_.wait();
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (encoderThread_.joinable()) encoderThread_.join();
 }
 
 void H264Track::Settle() {
-  if (pending_.valid()) pending_.get();
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !busy_; });
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+void H264Track::EncodeLater(AVFrame* frame) {
+  {
+    const std::lock_guard lock(mutex_);
+    queued_ = frame;
+    busy_ = true;
+  }
+  changed_.notify_all();
+}
+
+void H264Track::RunEncoder() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return busy_ || stopping_; });
+    if (!busy_) return;
+    AVFrame* frame = std::exchange(queued_, nullptr);
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+      Encode(frame);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    lock.lock();
+    failure_ = failure;
+    busy_ = false;
+    changed_.notify_all();
+  }
 }
 
 void H264Track::Encode(AVFrame* frame) {
@@ -141,7 +179,7 @@ void H264Track::Append(const ft_image& image) {
                      " failed before; it takes no more frames.");
   frame->pts = nextPts_++;
   next_ ^= 1;
-  pending_ = std::async(std::launch::async, [this, frame] { Encode(frame); });
+  EncodeLater(frame);
 }
 
 void H264Track::Finish() {

@@ -2,11 +2,14 @@
 
 // The movie's one video track: pictures converted to yuv420p and encoded with x264 (preset
 // medium, CRF 23) into the movie file. Each picture is converted on the caller's thread while
-// the previous one is still being encoded on a thread of the track's; a failure there is
-// raised by the next call on the track.
+// the previous one is still being encoded on the track's own thread; a failure there is raised
+// by the next call on the track.
 
+#include <condition_variable>
 #include <cstdint>
-#include <future>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "platform/plugin/plugin_abi.h"
 #include "plugin/engine_error.h"
@@ -37,7 +40,10 @@ class H264Track {
  private:
   // Hands a frame to the encoder (none: the end) and its packets to the movie.
   void Encode(AVFrame* frame);
+  // Waits for the frame being encoded; its failure, if any, is raised here.
   void Settle();
+  void EncodeLater(AVFrame* frame);
+  void RunEncoder();  // the track's thread
 
   MovieFile* movie_;
   int width_, height_;  // as asked for; the encoded frame is rounded up to even sides
@@ -47,7 +53,13 @@ class H264Track {
   int next_ = 0;
   std::int64_t nextPts_ = 0;
   PictureConverter converter_;
-  std::future<void> pending_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  AVFrame* queued_ = nullptr;  // for the track's thread, while `busy_`
+  bool busy_ = false, stopping_ = false;
+  std::exception_ptr failure_;
+  std::thread encoderThread_;
 };
 
 }  // namespace movie_engine
