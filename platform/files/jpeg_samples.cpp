@@ -54,9 +54,8 @@ bool Lay(JpegSamples& s, std::int32_t width, std::int32_t height) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  s.y = s.memory.data();
-  s.cb = s.y + luma;
-  s.cr = s.cb + chroma;
+  s.cbAt = luma;
+  s.crAt = luma + chroma;
   return true;
 }
 
@@ -85,13 +84,14 @@ bool Decode(std::FILE* file, JpegSamples& samples) {
   jpeg_start_decompress(&info);
   JSAMPROW yRows[16], cbRows[8], crRows[8];
   JSAMPARRAY planes[3] = {yRows, cbRows, crRows};
+  std::uint8_t* const y = samples.memory.data();
   while (info.output_scanline < info.output_height) {
     const std::size_t line = info.output_scanline;
     for (std::size_t i = 0; i < 16; ++i)
-      yRows[i] = samples.y + (line + i) * samples.lumaBytesPerRow;
+      yRows[i] = y + (line + i) * samples.lumaBytesPerRow;
     for (std::size_t i = 0; i < 8; ++i) {
-      cbRows[i] = samples.cb + (line / 2 + i) * samples.chromaBytesPerRow;
-      crRows[i] = samples.cr + (line / 2 + i) * samples.chromaBytesPerRow;
+      cbRows[i] = y + samples.cbAt + (line / 2 + i) * samples.chromaBytesPerRow;
+      crRows[i] = y + samples.crAt + (line / 2 + i) * samples.chromaBytesPerRow;
     }
     if (jpeg_read_raw_data(&info, planes, 16) == 0) {
       jpeg_destroy_decompress(&info);
@@ -125,9 +125,9 @@ QImage JpegSamplesImage(const JpegSamples& s) {
   QImage image(s.width, s.height, QImage::Format_RGB32);
   if (image.isNull()) return image;
   for (std::int32_t row = 0; row < s.height; ++row) {
-    const std::uint8_t* y = s.y + static_cast<std::size_t>(row) * s.lumaBytesPerRow;
-    const std::uint8_t* cb = s.cb + static_cast<std::size_t>(row / 2) * s.chromaBytesPerRow;
-    const std::uint8_t* cr = s.cr + static_cast<std::size_t>(row / 2) * s.chromaBytesPerRow;
+    const std::uint8_t* y = s.Y() + static_cast<std::size_t>(row) * s.lumaBytesPerRow;
+    const std::uint8_t* cb = s.Cb() + static_cast<std::size_t>(row / 2) * s.chromaBytesPerRow;
+    const std::uint8_t* cr = s.Cr() + static_cast<std::size_t>(row / 2) * s.chromaBytesPerRow;
     auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
     for (std::int32_t x = 0; x < s.width; ++x) {
       // JFIF's full-range BT.601, in 16.16 fixed point.

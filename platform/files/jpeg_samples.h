@@ -4,6 +4,7 @@
 // and would otherwise get them back from RGB at twice the cost.
 
 #include <QImage>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,10 +14,11 @@ namespace fw {
 struct JpegSamples {
   std::int32_t width = 0, height = 0;
   // Full-range Y at width x height; Cb and Cr at half of each, rounded up.
-  std::uint8_t* y = nullptr;
-  std::uint8_t* cb = nullptr;
-  std::uint8_t* cr = nullptr;
+  const std::uint8_t* Y() const { return memory.data(); }
+  const std::uint8_t* Cb() const { return memory.data() + cbAt; }
+  const std::uint8_t* Cr() const { return memory.data() + crAt; }
   std::int32_t lumaBytesPerRow = 0, chromaBytesPerRow = 0;
+  std::size_t cbAt = 0, crAt = 0;
   // Kept from one read to the next: memory already used does not fault in again.
   std::vector<std::uint8_t> memory;
 };

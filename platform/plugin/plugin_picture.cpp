@@ -29,11 +29,11 @@ PluginPicture::PluginPicture(QImage pixels) : pixels_(std::move(pixels)) {
 ft_value PluginPicture::Argument() const {
   if (samples_) {
     ft_value v = PluginImage(samples_->width, samples_->height, samples_->lumaBytesPerRow,
-                             samples_->y);
+                             samples_->Y());
     v.as.image.layout = FT_IMAGE_YCBCR_420;
     v.as.image.chroma_bytes_per_row = samples_->chromaBytesPerRow;
-    v.as.image.cb = samples_->cb;
-    v.as.image.cr = samples_->cr;
+    v.as.image.cb = samples_->Cb();
+    v.as.image.cr = samples_->Cr();
     return v;
   }
   return PluginImage(pixels_.width(), pixels_.height(),
